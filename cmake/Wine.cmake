@@ -1,0 +1,6 @@
+# Runs the build's Windows programs under Wine: a private prefix inside the build folder,
+# a Chinese locale by default, and a private X server when there is no display.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-fonts.reg ${CMAKE_BINARY_DIR}/wine-fonts.reg COPYONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)

@@ -1,0 +1,159 @@
+// The library's five exports. Each runs inside a guard that turns anything
+// unexpected into a failure code: nothing escapes into the host.
+#include "update.h"
+
+#include "framework/AfxException.h"
+#include "framework/AfxWin.h"
+#include "host/CommandLineUpdate.h"
+#include "host/LocalText.h"
+#include "host/UpdateApp.h"
+#include "manager/UpdateManager.h"
+#include "resources/resource.h"
+#include "ui/DlgUpdateStatus.h"
+
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+namespace {
+
+template <typename Body>
+HRESULT GuardExport(Body body) noexcept
+{
+    try {
+        return body();
+    } catch (CException* e) {
+        e->Delete();
+        return E_FAIL;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+CUpdateManager* Manager()
+{
+    return theApp.m_pUpdateManager;
+}
+
+HRESULT RunStatusDialog(CCommandLineUpdate* pCmd, BOOL bAutoMode, INT_PTR* pnEndCode)
+{
+    CDlgUpdateStatus dlg(nullptr);
+    dlg.m_pCmdLine = pCmd;
+    if (bAutoMode)
+        dlg.SetAutoMode(TRUE);
+    *pnEndCode = dlg.DoModal();
+    ::OutputDebugStringW(L"CDlgUpdateStatus::DoModal()");
+    return dlg.m_hrResult;
+}
+
+CString FormatExtractCommand(LPCWSTR pszExtractArgs)
+{
+    CString command;
+    command.Format(L"Extrac32.exe /Y /E /A /L %s", pszExtractArgs);
+    return command;
+}
+
+CString CompletionLogPath()
+{
+    // The record beside the host program, as a normal installation has it;
+    // a library kept elsewhere finds its own record in its update folder.
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    ::PathRemoveFileSpecW(path);
+    ::PathAppendW(path, L"Update\\Update.log");
+    if (::PathFileExistsW(path))
+        return CString(path);
+    const CString library = AfxGetModuleFolder(AfxGetInstanceHandle());
+    ::lstrcpynW(path, library, MAX_PATH);
+    ::PathAppendW(path, L"update\\update.log");
+    return CString(path);
+}
+
+} // namespace
+
+extern "C" HRESULT WINAPI UpdateMain(const LPCWSTR* argv, int argc)
+{
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    return GuardExport([&] {
+        CCommandLineUpdate cmd;
+        ParseCommandLine(cmd, const_cast<LPCWSTR*>(argv), argc);
+        if (!cmd.IsValid()) {
+            AfxMessageBox(LoadLocalString(IDS_USAGE), MB_OK, 0);
+            return E_INVALIDARG;
+        }
+        INT_PTR endCode = 0;
+        return RunStatusDialog(&cmd, FALSE, &endCode);
+    });
+}
+
+extern "C" HRESULT WINAPI IsAutoUpdate(const LPCWSTR* argv, int argc)
+{
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    return GuardExport([&] {
+        auto cmd = std::make_unique<CCommandLineUpdate>();
+        ParseCommandLine(*cmd, const_cast<LPCWSTR*>(argv), argc);
+        if (!cmd->IsValid())
+            return E_INVALIDARG;
+        ::InterlockedExchange(&g_bInteractive, 0);
+        cmd->m_bSilent = 1;
+        CUpdateManager* pManager = Manager();
+        if (!pManager)
+            return E_FAIL;
+        const HRESULT hrCheck = pManager->CheckUpdate(cmd.get());
+        if (FAILED(hrCheck))
+            return hrCheck;
+        INT_PTR endCode = 0;
+        const HRESULT hrDialog = RunStatusDialog(cmd.get(), TRUE, &endCode);
+        return endCode == IDOK ? hrDialog : E_NOTIMPL;
+    });
+}
+
+extern "C" HRESULT WINAPI GetUpdates(LPWSTR buffer, int length)
+{
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    return GuardExport([&] {
+        CUpdateManager* pManager = Manager();
+        if (!pManager)
+            return E_FAIL;
+        if (!buffer)
+            return E_POINTER;
+        const CString command = FormatExtractCommand(pManager->m_strExtractArgs);
+        // Room for the terminating zero is required: a host must never get an
+        // unterminated command.
+        if (length <= command.GetLength())
+            return DISP_E_BUFFERTOOSMALL;
+        pManager->ApplyIniItems();
+        const size_t count = static_cast<size_t>(command.GetLength());
+        std::copy_n(command.GetString(), count, buffer);
+        std::fill(buffer + count, buffer + length, L'\0');
+        return S_OK;
+    });
+}
+
+extern "C" HRESULT WINAPI NotifyEvent(int event, int /*reserved1*/, int /*reserved2*/)
+{
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    GuardExport([&] {
+        if (event != 0)
+            return S_OK;
+        if (CUpdateManager* pManager = Manager())
+            pManager->CompleteUpdate();
+        wchar_t text[1024] = {};
+        ::GetPrivateProfileStringW(L"Dialog", L"UpgradeFinished", L"", text, ARRAYSIZE(text), CompletionLogPath());
+        const CString message = text[0] ? CString(text) : LoadLocalString(IDS_INSTALL_COMPLETE);
+        AfxMessageBox(message, MB_OK, 0);
+        return S_OK;
+    });
+    return S_OK;
+}
+
+extern "C" HRESULT WINAPI SetUserProgramHWnd(HWND hWnd)
+{
+    if (CUpdateManager* pManager = Manager())
+        pManager->m_hUserProgramWnd = hWnd;
+    return S_OK;
+}

@@ -1,0 +1,67 @@
+#include "host/UpdateApp.h"
+
+#include "framework/AfxOle.h"
+#include "manager/UpdateManager.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+
+volatile LONG g_bInteractive = 1;
+const UINT g_nUpgradeMessage = ::RegisterWindowMessageW(L"Upgrade-{15D9F76E-2CB3-4fe5-A1AC-D81C1473E299}");
+
+COrmUpdateApp theApp;
+
+COrmUpdateApp::COrmUpdateApp() = default;
+
+COrmUpdateApp::~COrmUpdateApp() = default;
+
+BOOL COrmUpdateApp::InitInstance()
+{
+    m_hrCom = ::CoInitialize(nullptr);
+
+    INITCOMMONCONTROLSEX icc = {};
+    icc.dwSize = sizeof(icc);
+    icc.dwICC = 0xFF;  // all of ICC_WIN95_CLASSES
+    ::InitCommonControlsEx(&icc);
+
+    AfxInitRichEdit2();
+    AfxOleInit();
+
+    ::GetModuleFileNameW(m_hInstance, m_szLanguagePath, MAX_PATH);
+    ::PathRemoveFileSpecW(m_szLanguagePath);
+    ::PathAppendW(m_szLanguagePath, L"vexmod.dll");
+
+    if (!AfxSocketInit())
+        return FALSE;
+
+    m_pUpdateManager = new CUpdateManager();
+    return TRUE;
+}
+
+int COrmUpdateApp::ExitInstance()
+{
+    delete m_pUpdateManager;
+    m_pUpdateManager = nullptr;
+    m_languageModule.Unload();
+    // Only a successful CoInitialize is ours to balance; a host that chose
+    // another apartment first keeps its COM as it was.
+    if (SUCCEEDED(m_hrCom))
+        ::CoUninitialize();
+    m_hrCom = E_FAIL;
+    return CWinApp::ExitInstance();
+}
+
+ILanguageTranslater* COrmUpdateApp::GetTranslater()
+{
+    std::call_once(m_translaterOnce, [this] { LoadTranslater(); });
+    return m_languageModule.m_pInterface;
+}
+
+void COrmUpdateApp::LoadTranslater()
+{
+    if (!m_szLanguagePath[0] || !::PathFileExistsW(m_szLanguagePath))
+        return;
+    // A library without the factory, or whose factory fails, is let go again.
+    if (FAILED(m_languageModule.Load(m_szLanguagePath)) || !m_languageModule.m_pInterface)
+        m_languageModule.Unload();
+}

@@ -1,0 +1,42 @@
+// The library's one application object and its library-wide state.
+#pragma once
+
+#include "framework/AfxWin.h"
+#include "host/ModuleInterface.h"
+
+#include <mutex>
+
+class CUpdateManager;
+
+class COrmUpdateApp : public CWinApp {
+public:
+    COrmUpdateApp();
+    ~COrmUpdateApp() override;
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    // The translator, loaded from the library folder at the first call (never
+    // inside the loader lock of the attach); null when it is missing or broken.
+    ILanguageTranslater* GetTranslater();
+
+    CUpdateManager* m_pUpdateManager = nullptr;
+    CModuleInterface<ILanguageTranslater> m_languageModule;
+
+    // Where the translator is looked for: "vexmod.dll" in the library folder.
+    wchar_t m_szLanguagePath[MAX_PATH] = {};
+
+private:
+    void LoadTranslater();
+
+    std::once_flag m_translaterOnce;
+    HRESULT m_hrCom = E_FAIL;
+};
+
+extern COrmUpdateApp theApp;
+
+// 1 while errors of the library may be shown to the user; IsAutoUpdate clears it for good.
+extern volatile LONG g_bInteractive;
+
+// "Upgrade-{15D9F76E-2CB3-4fe5-A1AC-D81C1473E299}", registered at load.
+extern const UINT g_nUpgradeMessage;

@@ -1,0 +1,3 @@
+#include "install/FileManager.h"
+
+CFileManager::~CFileManager() = default;
