@@ -147,8 +147,6 @@ void CDialog::AttachControl(CWnd& rControl, HWND hWndControl)
 
 BOOL CDialog::PreTranslateMessage(MSG* pMsg)
 {
-    // Keys and the mouse go the dialog manager's way (Tab, Enter, Esc,
-    // mnemonics); everything else is dispatched as usual.
     return IsInputMessage(pMsg->message) && IsDialogMessage(pMsg);
 }
 

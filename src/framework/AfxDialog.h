@@ -29,7 +29,10 @@ public:
     // Lets a control wrapper stand for a child window until the dialog's window goes.
     void AttachControl(CWnd& rControl, HWND hWndControl);
 
-    BOOL PreTranslateMessage(MSG* pMsg) override;
+    // The modal loop's hook before a message is dispatched: TRUE when the
+    // message has been handled. The base lets the dialog manager have keys
+    // and the mouse (Tab, Enter, Esc, mnemonics).
+    virtual BOOL PreTranslateMessage(MSG* pMsg);
 
 protected:
     // WM_INITDIALOG: the base exchanges data into the controls (UpdateData(FALSE)).
@@ -42,10 +45,12 @@ protected:
     virtual void OnCancel();
     virtual void DoDataExchange(CDataExchange* pDX);
 
-    // Every message of the dialog's window passes here. Return TRUE when the
-    // message is handled, with its result in *pResult; FALSE leaves it to the
-    // dialog manager's default processing. Derived dialogs handle their
-    // messages and pass the others on to the base.
+    // Every message of the dialog's window from WM_INITDIALOG on passes here.
+    // Return TRUE when the message is handled, with its result in *pResult;
+    // FALSE leaves it to the dialog manager's default processing (also after
+    // a handler has run). Derived dialogs handle their messages and pass the
+    // others on to the base, which routes WM_INITDIALOG and the IDOK and
+    // IDCANCEL commands to the virtual functions above.
     virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
 
 private:

@@ -222,8 +222,3 @@ BOOL CWnd::IsDialogMessage(LPMSG lpMsg)
 {
     return ::IsDialogMessageW(m_hWnd, lpMsg);
 }
-
-BOOL CWnd::PreTranslateMessage(MSG* /*pMsg*/)
-{
-    return FALSE;
-}

@@ -69,10 +69,6 @@ public:
     // Keyboard navigation of a dialog: TRUE when the message was taken.
     BOOL IsDialogMessage(LPMSG lpMsg);
 
-    // Called by a modal loop before a message is dispatched; TRUE when the
-    // message has been handled and must not be dispatched.
-    virtual BOOL PreTranslateMessage(MSG* pMsg);
-
 protected:
     // Detaches and forgets the wrappers GetDlgItem handed out.
     void ReleaseDlgItems();
