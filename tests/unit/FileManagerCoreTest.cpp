@@ -118,14 +118,4 @@ TEST_F(FileManagerCore, LoadLocalInfoReplacesTheRecord)
     EXPECT_STREQ(L"Acme", record->m_strOEMClientName);
 }
 
-TEST_F(FileManagerCore, LoadLocalInfoWithoutARecordMakesTheFolder)
-{
-    CFileManager manager;
-    const CLocalUpdateInfo* record = manager.LoadLocalInfo();
-    ASSERT_NE(nullptr, record);
-    EXPECT_STREQ(L"", record->m_strOEMClientName);
-    EXPECT_TRUE(PathExists(UpdateFolder()));
-    EXPECT_FALSE(PathExists(UpdateFile(L"update.log")));
-}
-
 } // namespace
