@@ -1,11 +1,7 @@
 #include "dll/LoadedUpdateLibrary.h"
-#include "support/WindowDriver.h"
+#include "dll/MessageBoxAnswer.h"
 
 #include <gtest/gtest.h>
-
-#include <thread>
-
-using namespace testing_support;
 
 namespace {
 
@@ -65,18 +61,13 @@ TEST(Exports, NullArgumentsDoNotCrash)
 TEST(Exports, UpdateMainWithoutAddressShowsTheUsage)
 {
     LoadedUpdateLibrary lib;
-    std::wstring text;
-    std::thread driver([&text] {
-        HWND box = WaitForWindow(L"#32770", [](HWND h) { return ::IsWindowVisible(h) != FALSE; });
-        if (!box)
-            return;
-        text = MessageBoxText(box);
-        PressButton(box, IDOK);
-    });
     LPCWSTR argv[] = {L"update.exe"};
-    EXPECT_EQ(E_INVALIDARG, lib.UpdateMain(argv, 1));
-    driver.join();
-    EXPECT_EQ(L"Usage: \nupdate.exe <url> [/pid pid] [/s]", text);
+    HRESULT hr = S_OK;
+    const AnsweredBox box = AnswerMessageBox([&] { hr = lib.UpdateMain(argv, 1); });
+    EXPECT_EQ(E_INVALIDARG, hr);
+    EXPECT_TRUE(box.shown);
+    EXPECT_EQ(L"Usage: \nupdate.exe <url> [/pid pid] [/s]", box.text);
+    EXPECT_EQ(L"update", box.caption);
 }
 
 } // namespace

@@ -1,0 +1,47 @@
+#include "description/RemoteUpdateInfo.h"
+
+#include "description/NewsText.h"
+#include "description/ProfileFile.h"
+
+CRemoteUpdateInfo::CRemoteUpdateInfo(LPCWSTR pszFile) : CUpdateInfo(pszFile) {}
+
+void CRemoteUpdateInfo::LoadClient(const CString& strClientName)
+{
+    m_strSection = L"OEMClient_" + strClientName;
+    m_strVersion = ReadClientString(L"MajorVerson");
+    m_nServicePack = static_cast<UINT>(ReadClientInt(L"ServicePack"));
+    m_nServiceProPack = static_cast<UINT>(ReadClientInt(L"ServiceProPack"));
+    m_nCanUpdate = ReadClientInt(L"CanUpdate");
+    m_strDownloadURL = ReadClientString(L"DownloadURL");
+    m_strValidVersion = ReadClientString(L"ValidVersion");
+    // The service writes the news as UTF-8 bytes, "+" for a line break.
+    m_strUpdateInfo = ExpandNewsLineBreaks(ReadUtf8ProfileString(m_strFile, m_strSection, L"UpdateInfo"));
+}
+
+CString CRemoteUpdateInfo::GetPackageURL(bool bProfessional) const
+{
+    return ReadClientString(bProfessional ? L"URL_PRO" : L"URL");
+}
+
+CString CRemoteUpdateInfo::GetTips() const { return ReadClientString(L"Tips"); }
+CString CRemoteUpdateInfo::GetShortDesc() const { return ReadClientString(L"ShortDesc"); }
+CString CRemoteUpdateInfo::GetLongDesc() const { return ReadClientString(L"LongDesc"); }
+CString CRemoteUpdateInfo::GetDelFile(int n) const { return ReadNumberedString(L"DelFile%d", n); }
+CString CRemoteUpdateInfo::GetDelDirName(int n) const { return ReadNumberedString(L"DelDirName%d", n); }
+
+int CRemoteUpdateInfo::ReadClientInt(LPCWSTR pszKey) const
+{
+    return static_cast<int>(::GetPrivateProfileIntW(m_strSection, pszKey, 0, m_strFile));
+}
+
+CString CRemoteUpdateInfo::ReadClientString(LPCWSTR pszKey) const
+{
+    return ReadString(m_strSection, pszKey);
+}
+
+CString CRemoteUpdateInfo::ReadNumberedString(LPCWSTR pszKeyFormat, int n) const
+{
+    CString key;
+    key.Format(pszKeyFormat, n);
+    return ReadClientString(key);
+}

@@ -1,0 +1,35 @@
+// The offered update description ("update.ini"): one section per client,
+// "OEMClient_" + the client name of the installed record.
+#pragma once
+
+#include "description/UpdateInfo.h"
+
+class CRemoteUpdateInfo : public CUpdateInfo {
+public:
+    explicit CRemoteUpdateInfo(LPCWSTR pszFile);
+
+    // Reads the client's section into the fields; a second call with another
+    // client replaces every one of them.
+    void LoadClient(const CString& strClientName);
+
+    // The getters read the client section as the file holds it at the call.
+    CString GetPackageURL(bool bProfessional) const;
+    CString GetTips() const;
+    CString GetShortDesc() const;
+    CString GetLongDesc() const;
+    CString GetDelFile(int n) const;
+    CString GetDelDirName(int n) const;
+
+    // An integer of the client section ("CABFileSize", "DelFileCount", ...): 0 when missing.
+    int ReadClientInt(LPCWSTR pszKey) const;
+
+    CString m_strSection;
+    int m_nCanUpdate = 0;
+    CString m_strDownloadURL;
+    CString m_strUpdateInfo;
+    CString m_strValidVersion;
+
+private:
+    CString ReadClientString(LPCWSTR pszKey) const;
+    CString ReadNumberedString(LPCWSTR pszKeyFormat, int n) const;
+};

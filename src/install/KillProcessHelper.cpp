@@ -1,0 +1,37 @@
+#include "install/KillProcessHelper.h"
+
+#include "framework/AfxHandle.h"
+
+namespace {
+
+// All access rights as the older platform headers define them.
+const DWORD kProcessAllAccess = 0x1F0FFF;
+
+BOOL CALLBACK PostQuitToWindowOfProcess(HWND hWnd, LPARAM lParam)
+{
+    DWORD dwOwner = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwOwner);
+    if (dwOwner == static_cast<DWORD>(lParam))
+        ::PostMessageW(hWnd, WM_QUIT, 0, 0);
+    return TRUE;  // every window, so that each of the host's threads is asked
+}
+
+} // namespace
+
+CKillProcessHelper::~CKillProcessHelper() = default;
+
+BOOL CKillProcessHelper::KillProcess(DWORD dwProcessId)
+{
+    // Ending our own process would end the update with it; 0 names no host.
+    if (dwProcessId == 0 || dwProcessId == ::GetCurrentProcessId())
+        return FALSE;
+
+    CHandle process(::OpenProcess(kProcessAllAccess, FALSE, dwProcessId));
+    if (!process)
+        return FALSE;
+
+    ::EnumWindows(PostQuitToWindowOfProcess, static_cast<LPARAM>(dwProcessId));
+    if (::WaitForSingleObject(process.Get(), kQuitWaitMs) == WAIT_OBJECT_0)
+        return TRUE;
+    return ::TerminateProcess(process.Get(), 0) ? TRUE : FALSE;
+}

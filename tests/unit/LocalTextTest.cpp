@@ -1,0 +1,152 @@
+#include "host/LocalText.h"
+#include "host/ModuleInterface.h"
+#include "host/UpdateApp.h"
+#include "resources/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <shlwapi.h>
+
+namespace {
+
+TEST(StringTable, HoldsTheLibraryTextsInSimplifiedChinese)
+{
+    const struct {
+        UINT id;
+        LPCWSTR text;
+    } table[] = {
+        {IDS_SOCKETS_INIT_FAILED, L"套接字初始化失败!"},
+        {IDS_USAGE, L"Usage: \nupdate.exe <url> [/pid pid] [/s]"},
+        {IDS_NO_UPDATE_FOUND, L"检查完毕, 没有找到可用更新."},
+        {IDS_DOWNLOADING_WAIT, L"正在下载, 请稍候..."},
+        {IDS_NEW_VERSION_FOUND, L"发现新的版本{Version}, 是否更新?"},
+        {IDS_DOWNLOADING, L"正在下载"},
+        {IDS_DOWNLOADING_UPDATE, L"正在下载更新,请稍候..."},
+        {IDS_CLOSE_AND_RETRY, L"请关闭 %s 后点击重试安装更新"},
+        {IDS_INSTALL_COMPLETE, L"安装完成"},
+        {IDS_PROGRAM_QUITS, L"%s 自动退出."},
+    };
+    for (const auto& row : table)
+        EXPECT_STREQ(row.text, LoadLocalString(row.id)) << row.id;
+
+    // The table is in language 2052 only.
+    HRSRC block = ::FindResourceExW(AfxGetResourceHandle(), MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(IDS_USAGE / 16 + 1),
+                                    MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
+    EXPECT_NE(nullptr, block);
+}
+
+TEST(StringTable, UnknownIdGivesEmptyText)
+{
+    EXPECT_TRUE(LoadLocalString(4711).IsEmpty());
+    EXPECT_TRUE(LoadLocalString(104).IsEmpty());  // a neighbour in a block that exists
+}
+
+TEST(TranslateText, CutsLongTextsTo1023Characters)
+{
+    const CString exact(L'x', 1023);
+    EXPECT_EQ(exact, TranslateText(exact, kMiscStrings));
+    EXPECT_EQ(exact, TranslateText(CString(L'x', 1024), kMiscStrings));
+    EXPECT_EQ(exact, TranslateText(CString(L'x', 5000), kMiscStrings));
+    EXPECT_TRUE(TranslateText(nullptr, kMiscStrings).IsEmpty());
+}
+
+// The translators built beside the tests: "vexmod.dll" brackets every text,
+// "nofactory.dll" lacks the ordinal-1 factory.
+std::wstring TranslatorPath(LPCWSTR name)
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    ::PathRemoveFileSpecW(path);
+    ::PathAppendW(path, L"..\\translators");
+    ::PathAppendW(path, name);
+    wchar_t full[MAX_PATH] = {};
+    ::PathCanonicalizeW(full, path);
+    return full;
+}
+
+TEST(LanguageModule, LoadsTheFactoryAndTranslates)
+{
+    CModuleInterface<ILanguageTranslater> holder;
+    ASSERT_EQ(S_OK, holder.Load(TranslatorPath(L"vexmod.dll").c_str()));
+    ASSERT_NE(nullptr, holder.m_pInterface);
+    EXPECT_EQ(0, ::lstrcmpiW(TranslatorPath(L"vexmod.dll").c_str(), holder.m_szPath));
+
+    wchar_t buffer[1024] = L"安装完成";
+    holder.m_pInterface->Translate(buffer, kMiscStrings);
+    EXPECT_STREQ(L"【安装完成】MiscStrings", buffer);
+
+    // A second load keeps the first library.
+    const HMODULE first = holder.m_hModule;
+    EXPECT_EQ(E_ACCESSDENIED, holder.Load(TranslatorPath(L"nofactory.dll").c_str()));
+    EXPECT_EQ(first, holder.m_hModule);
+
+    holder.Unload();
+    EXPECT_EQ(nullptr, holder.m_pInterface);
+    EXPECT_EQ(nullptr, holder.m_hModule);
+    EXPECT_EQ(L'\0', holder.m_szPath[0]);
+}
+
+TEST(LanguageModule, LibraryWithoutFactoryStaysLoadedUntilUnload)
+{
+    CModuleInterface<ILanguageTranslater> holder;
+    EXPECT_EQ(E_NOTIMPL, holder.Load(TranslatorPath(L"nofactory.dll").c_str()));
+    EXPECT_NE(nullptr, holder.m_hModule);
+    EXPECT_EQ(nullptr, holder.m_pInterface);
+    holder.Unload();
+    EXPECT_EQ(nullptr, holder.m_hModule);
+    holder.Unload();  // nothing loaded: nothing happens
+}
+
+TEST(LanguageModule, BadPathsAreRefused)
+{
+    CModuleInterface<ILanguageTranslater> holder;
+    EXPECT_EQ(E_INVALIDARG, holder.Load(nullptr));
+    EXPECT_EQ(E_HANDLE, holder.Load(TranslatorPath(L"missing.dll").c_str()));
+    EXPECT_EQ(nullptr, holder.m_hModule);
+}
+
+TEST(LanguageModule, ReleasesTheInterfaceItHolds)
+{
+    const std::wstring path = TranslatorPath(L"vexmod.dll");
+    HMODULE keep = ::LoadLibraryW(path.c_str());  // keeps the counter readable after Unload
+    ASSERT_NE(nullptr, keep);
+    using Count = LONG(WINAPI*)();
+    auto references = reinterpret_cast<Count>(reinterpret_cast<void*>(::GetProcAddress(keep, "TranslaterReferences")));
+    ASSERT_NE(nullptr, references);
+    {
+        CModuleInterface<ILanguageTranslater> holder;
+        ASSERT_EQ(S_OK, holder.Load(path.c_str()));
+        EXPECT_EQ(1, references());
+    }
+    EXPECT_EQ(0, references());
+    ::FreeLibrary(keep);
+}
+
+TEST(ModuleState, ActivatesTheLibraryManifestForTheCall)
+{
+    HANDLE before = nullptr;
+    ASSERT_TRUE(::GetCurrentActCtx(&before));
+    {
+        AFX_MANAGE_STATE(AfxGetStaticModuleState());
+        HANDLE inside = nullptr;
+        ASSERT_TRUE(::GetCurrentActCtx(&inside));
+        EXPECT_NE(nullptr, inside);
+        EXPECT_NE(before, inside);
+        ::ReleaseActCtx(inside);
+    }
+    HANDLE after = nullptr;
+    ASSERT_TRUE(::GetCurrentActCtx(&after));
+    EXPECT_EQ(before, after);
+    ::ReleaseActCtx(before);
+    ::ReleaseActCtx(after);
+}
+
+TEST(Application, StartedWithTheUpgradeMessageAndAManager)
+{
+    EXPECT_NE(nullptr, theApp.m_pUpdateManager);
+    EXPECT_GE(g_nUpgradeMessage, 0xC000u);
+    EXPECT_EQ(g_nUpgradeMessage, ::RegisterWindowMessageW(L"Upgrade-{15D9F76E-2CB3-4fe5-A1AC-D81C1473E299}"));
+    EXPECT_STREQ(L"vexmod.dll", ::PathFindFileNameW(theApp.m_szLanguagePath));
+}
+
+} // namespace
