@@ -159,8 +159,15 @@ void CControlHost::Fit()
 // Tabbing onto the host hands the focus on to the control.
 void CControlHost::Focus()
 {
-    if (m_pObject)
-        Activate(OLEIVERB_UIACTIVATE);
+    if (!m_pObject)
+        return;
+    Activate(OLEIVERB_UIACTIVATE);
+    // A control that took no focus itself gets it in its window, so that keys reach it.
+    HWND hControl = nullptr;
+    if (CComPtr<IOleInPlaceObject> inPlace = m_pObject.As<IOleInPlaceObject>())
+        inPlace->GetWindow(&hControl);
+    if (hControl && ::GetFocus() == m_hWnd)
+        ::SetFocus(hControl);
 }
 
 LRESULT CALLBACK HostWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
