@@ -1,5 +1,6 @@
 #include "framework/AfxDialog.h"
 
+#include "framework/AfxControlHost.h"
 #include "framework/AfxDataExchange.h"
 #include "framework/AfxException.h"
 #include "framework/AfxWin.h"
@@ -147,6 +148,9 @@ void CDialog::AttachControl(CWnd& rControl, HWND hWndControl)
 
 BOOL CDialog::PreTranslateMessage(MSG* pMsg)
 {
+    // An active control sees its keys before the dialog manager takes Tab and Enter.
+    if (AfxPreTranslateControlMessage(pMsg))
+        return TRUE;
     return IsInputMessage(pMsg->message) && IsDialogMessage(pMsg);
 }
 

@@ -31,7 +31,7 @@ public:
 
     // The modal loop's hook before a message is dispatched: TRUE when the
     // message has been handled. The base lets the dialog manager have keys
-    // and the mouse (Tab, Enter, Esc, mnemonics).
+    // and the mouse (Tab, Enter, Esc, mnemonics), after a hosted control has had its keys.
     virtual BOOL PreTranslateMessage(MSG* pMsg);
 
 protected:
