@@ -2,6 +2,7 @@
 
 #include "framework/AfxControlSite.h"
 #include "framework/AfxWin.h"
+#include "framework/AfxWnd.h"
 
 #include <exdisp.h>
 #include <ocidl.h>
@@ -269,4 +270,26 @@ BOOL AfxPreTranslateControlMessage(MSG* pMsg)
             break;
     }
     return FALSE;
+}
+
+BOOL CWnd::CreateControl(REFCLSID clsid, LPCWSTR pszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
+                         UINT nID)
+{
+    wchar_t szClassName[kClassNameLength + 1] = {};
+    if (m_hWnd || !pParentWnd || !::StringFromGUID2(clsid, szClassName, kClassNameLength + 1) ||
+        !AfxRegisterControlHostClass(clsid))
+        return FALSE;
+    HWND hHost = ::CreateWindowExW(0, szClassName, pszWindowName ? pszWindowName : L"", dwStyle | WS_CHILD,
+                                   rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                                   pParentWnd->m_hWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)),
+                                   AfxGetInstanceHandle(), nullptr);
+    if (!hHost)
+        return FALSE;
+    // An empty host is no control: the caller learns it here, not at the first call.
+    CComPtr<IUnknown> control;
+    if (FAILED(AfxQueryHostedControl(hHost, IID_IUnknown, control.PutVoid()))) {
+        ::DestroyWindow(hHost);
+        return FALSE;
+    }
+    return Attach(hHost);
 }

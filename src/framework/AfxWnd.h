@@ -69,6 +69,12 @@ public:
     // Keyboard navigation of a dialog: TRUE when the message was taken.
     BOOL IsDialogMessage(LPMSG lpMsg);
 
+    // Creates and attaches a child window hosting the ActiveX control clsid
+    // (AfxControlHost.cpp); FALSE, with nothing attached, when the host or
+    // its control could not be made.
+    BOOL CreateControl(REFCLSID clsid, LPCWSTR pszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
+                       UINT nID);
+
 protected:
     // Detaches and forgets the wrappers GetDlgItem handed out.
     void ReleaseDlgItems();

@@ -30,11 +30,16 @@ void CFileManager::GetUpdatePath(LPWSTR pszBuffer, LPCWSTR pszName)
 
 void CFileManager::ReadEdition()
 {
+    m_bIsProUpdate = ReadEditionFlag();
+}
+
+BOOL CFileManager::ReadEditionFlag()
+{
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     ::PathRemoveFileSpecW(path);
     ::PathAppendW(path, L"Ambrel.ini");
-    m_bIsProUpdate = static_cast<BOOL>(::GetPrivateProfileIntW(L"Config", L"IsProUpdate", 0, path));
+    return static_cast<BOOL>(::GetPrivateProfileIntW(L"Config", L"IsProUpdate", 0, path));
 }
 
 std::vector<CString> CFileManager::SplitString(const CString& text, LPCWSTR pszSeparator)

@@ -22,6 +22,9 @@ public:
     // Core.
     static void GetUpdatePath(LPWSTR pszBuffer /* MAX_PATH */, LPCWSTR pszName);
     void ReadEdition();
+    // "IsProUpdate" of [Config] in the host's "Ambrel.ini" as it is now: nonzero
+    // for the professional edition.
+    static BOOL ReadEditionFlag();
     static std::vector<CString> SplitString(const CString& text, LPCWSTR pszSeparator);
     CLocalUpdateInfo* LoadLocalInfo();
 
