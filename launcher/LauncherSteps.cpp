@@ -53,6 +53,12 @@ bool CLauncherSteps::WaitForHostExit(DWORD waitMs)
     return m_host.WaitForExit(waitMs);
 }
 
+bool CLauncherSteps::FileExists(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool CLauncherSteps::RunToEnd(const std::wstring& commandLine, DWORD& exitCode)
 {
     CStartedProcess started;

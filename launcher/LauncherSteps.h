@@ -15,6 +15,7 @@ public:
     HRESULT RunUpdate() override;
     HRESULT GetExtractionCommand(std::wstring& command) override;
     bool WaitForHostExit(DWORD waitMs) override;
+    bool FileExists(const std::wstring& path) override;
     bool RunToEnd(const std::wstring& commandLine, DWORD& exitCode) override;
     bool Start(const std::wstring& program, const std::wstring& commandLine) override;
     void CompleteUpdateHere() override;

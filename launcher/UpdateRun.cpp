@@ -27,15 +27,16 @@ int ExitCodeForUpdateResult(HRESULT hr)
     return kExitUpdateFailed;
 }
 
-bool ExtractionCommandNamesPackage(const std::wstring& command)
+std::wstring ExtractionPackage(const std::wstring& command)
 {
     const std::vector<std::wstring> args = SplitCommandLine(command);
     for (size_t i = 0; i < args.size(); ++i) {
         if (::lstrcmpiW(args[i].c_str(), L"/L") != 0)
             continue;
-        return i + 2 < args.size() && !args[i + 1].empty() && !args[i + 2].empty();
+        const bool named = i + 2 < args.size() && !args[i + 1].empty();
+        return named ? args[i + 2] : std::wstring();
     }
-    return false;
+    return std::wstring();
 }
 
 int RunLauncher(ILauncherSteps& steps, const std::wstring& hostPath)
@@ -47,13 +48,15 @@ int RunLauncher(ILauncherSteps& steps, const std::wstring& hostPath)
     std::wstring command;
     if (FAILED(steps.GetExtractionCommand(command)))
         return RestartAfterFailure(steps, hostPath, kExitUpdateFailed);
-    if (!ExtractionCommandNamesPackage(command))
+    const std::wstring package = ExtractionPackage(command);
+    if (package.empty())
         return kExitNothingToDo;
 
     // The files of a running program cannot be replaced.
     steps.WaitForHostExit(kHostExitWaitMs);
+    // The extractor may report success for a package it never found.
     DWORD exitCode = 0;
-    if (!steps.RunToEnd(command, exitCode) || exitCode != 0)
+    if (!steps.FileExists(package) || !steps.RunToEnd(command, exitCode) || exitCode != 0)
         return RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
 
     if (hostPath.empty()) {

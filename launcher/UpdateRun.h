@@ -14,7 +14,8 @@ enum LauncherExitCode : int {
     kExitUsage = 2,             // no address: the library showed the usage
     kExitCancelled = 3,         // the user cancelled
     kExitUpdateFailed = 4,      // the check, the download or the extraction command failed
-    kExitExtractionFailed = 5,  // the extractor failed or could not start; the host was started again as it was
+    kExitExtractionFailed = 5,  // the package is missing, or the extractor failed or could not start;
+                                // the host was started again as it was
     kExitRestartFailed = 6,     // package extracted, but the host could not be started again
 };
 
@@ -28,6 +29,7 @@ public:
     virtual HRESULT GetExtractionCommand(std::wstring& command) = 0;
     // Waits at most waitMs for the host to be gone; true when it is (or none was named).
     virtual bool WaitForHostExit(DWORD waitMs) = 0;
+    virtual bool FileExists(const std::wstring& path) = 0;
     // Runs a command line to its end; false when it could not be started.
     virtual bool RunToEnd(const std::wstring& commandLine, DWORD& exitCode) = 0;
     // Starts a process without waiting for it; false when it could not be started.
@@ -39,9 +41,10 @@ public:
 // The exit code for a result of UpdateMain other than S_OK.
 int ExitCodeForUpdateResult(HRESULT hr);
 
-// True when the command names both the destination folder and the package
-// after "/L"; a check that prepared nothing leaves them out.
-bool ExtractionCommandNamesPackage(const std::wstring& command);
+// The package that the extraction command unpacks: the second argument after
+// "/L", the first being the destination folder. Empty when the command names
+// no folder and package, as after a check that prepared nothing.
+std::wstring ExtractionPackage(const std::wstring& command);
 
 // The whole course. hostPath is the executable of the process named by /pid,
 // empty when none was named or it could not be read.

@@ -19,6 +19,7 @@ public:
     std::wstring command = kPackageCommand;
     bool extractorStarts = true;
     DWORD extractorExit = 0;
+    bool packageExists = true;
     bool hostGone = true;
     bool startSucceeds = true;
     std::vector<std::wstring> calls;
@@ -40,6 +41,11 @@ public:
         calls.push_back(L"wait " + std::to_wstring(waitMs));
         return hostGone;
     }
+    bool FileExists(const std::wstring& path) override
+    {
+        calls.push_back(L"exists " + path);
+        return packageExists;
+    }
     bool RunToEnd(const std::wstring& commandLine, DWORD& exitCode) override
     {
         calls.push_back(L"run " + commandLine);
@@ -56,6 +62,7 @@ public:
 };
 
 const std::wstring kWaitLong = L"wait " + std::to_wstring(kHostExitWaitMs);
+const std::wstring kExists = L"exists C:\\Program Files\\App\\update\\update.cab";
 const std::wstring kRun = std::wstring(L"run ") + kPackageCommand;
 const std::wstring kRestartUpdated = L"start \"C:\\Program Files\\R&D\\host.exe\" /updated";
 const std::wstring kRestartPlain = L"start \"C:\\Program Files\\R&D\\host.exe\"";
@@ -72,11 +79,11 @@ TEST(LauncherRun, ExtractsRestartsAndNeverStrandsTheHost)
 {
     const RunCase cases[] = {
         {"updated", [](FakeSteps&) {}, kHost, kExitUpdated,
-         {L"update", L"command", kWaitLong, kRun, kRestartUpdated}},
+         {L"update", L"command", kWaitLong, kExists, kRun, kRestartUpdated}},
         {"no host named: the update is finished here", [](FakeSteps&) {}, L"", kExitUpdated,
-         {L"update", L"command", kWaitLong, kRun, L"complete"}},
+         {L"update", L"command", kWaitLong, kExists, kRun, L"complete"}},
         {"host cannot be started again", [](FakeSteps& s) { s.startSucceeds = false; }, kHost, kExitRestartFailed,
-         {L"update", L"command", kWaitLong, kRun, kRestartUpdated}},
+         {L"update", L"command", kWaitLong, kExists, kRun, kRestartUpdated}},
         {"usage", [](FakeSteps& s) { s.update = E_INVALIDARG; }, kHost, kExitUsage, {L"update"}},
         {"cancelled", [](FakeSteps& s) { s.update = E_ABORT; }, kHost, kExitCancelled, {L"update"}},
         {"check failed", [](FakeSteps& s) { s.update = E_FAIL; }, kHost, kExitUpdateFailed, {L"update"}},
@@ -92,11 +99,13 @@ TEST(LauncherRun, ExtractsRestartsAndNeverStrandsTheHost)
          {L"update", L"command", L"wait 0"}},
         {"extractor fails: host started again as it was, update not finished",
          [](FakeSteps& s) { s.extractorExit = 1; }, kHost, kExitExtractionFailed,
-         {L"update", L"command", kWaitLong, kRun, L"wait 0", kRestartPlain}},
+         {L"update", L"command", kWaitLong, kExists, kRun, L"wait 0", kRestartPlain}},
+        {"package missing: the extractor is not run", [](FakeSteps& s) { s.packageExists = false; }, kHost,
+         kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, L"wait 0", kRestartPlain}},
         {"extractor cannot start", [](FakeSteps& s) { s.extractorStarts = false; }, kHost, kExitExtractionFailed,
-         {L"update", L"command", kWaitLong, kRun, L"wait 0", kRestartPlain}},
+         {L"update", L"command", kWaitLong, kExists, kRun, L"wait 0", kRestartPlain}},
         {"extractor fails without a host: not finished", [](FakeSteps& s) { s.extractorExit = 2; }, L"",
-         kExitExtractionFailed, {L"update", L"command", kWaitLong, kRun}},
+         kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, kRun}},
     };
     for (const RunCase& c : cases) {
         FakeSteps steps;
@@ -106,23 +115,23 @@ TEST(LauncherRun, ExtractsRestartsAndNeverStrandsTheHost)
     }
 }
 
-TEST(LauncherRun, TellsAPreparedPackageFromAnEmptyCommand)
+TEST(LauncherRun, FindsThePackageInTheExtractionCommand)
 {
     const struct {
         const wchar_t* command;
-        bool namesPackage;
+        const wchar_t* package;
     } cases[] = {
-        {kPackageCommand, true},
-        {L"Extrac32.exe /Y /E /A /L \"C:\\A\" \"C:\\A\\update\\update.cab\"", true},
-        {L"extrac32.exe /y /e /a /l C:\\A C:\\A\\update\\update.cab", true},
-        {kEmptyCommand, false},
-        {L"Extrac32.exe /Y /E /A /L", false},
-        {L"Extrac32.exe /Y /E /A /L \"C:\\A\"", false},
-        {L"Extrac32.exe /Y /E /A /L \"\" \"\"", false},
-        {L"", false},
+        {kPackageCommand, L"C:\\Program Files\\App\\update\\update.cab"},
+        {L"extrac32.exe /y /e /a /l C:\\A C:\\A\\update.cab", L"C:\\A\\update.cab"},
+        {kEmptyCommand, L""},
+        {L"Extrac32.exe /Y /E /A /L", L""},
+        {L"Extrac32.exe /Y /E /A /L \"C:\\A\"", L""},
+        {L"Extrac32.exe /Y /E /A /L \"\" \"C:\\A\\update.cab\"", L""},
+        {L"Extrac32.exe /Y /E /A /L \"C:\\A\" \"\"", L""},
+        {L"", L""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.namesPackage, ExtractionCommandNamesPackage(c.command)) << c.command;
+        EXPECT_EQ(c.package, ExtractionPackage(c.command)) << c.command;
 }
 
 } // namespace
