@@ -49,8 +49,10 @@ int RunLauncher(ILauncherSteps& steps, const std::wstring& hostPath)
     if (FAILED(steps.GetExtractionCommand(command)))
         return RestartAfterFailure(steps, hostPath, kExitUpdateFailed);
     const std::wstring package = ExtractionPackage(command);
+    // Nothing prepared; a host ended all the same (an extraction command that
+    // does not parse, say) is not left ended.
     if (package.empty())
-        return kExitNothingToDo;
+        return RestartAfterFailure(steps, hostPath, kExitNothingToDo);
 
     // The files of a running program cannot be replaced.
     steps.WaitForHostExit(kHostExitWaitMs);

@@ -89,8 +89,12 @@ TEST(LauncherRun, ExtractsRestartsAndNeverStrandsTheHost)
         {"check failed", [](FakeSteps& s) { s.update = E_FAIL; }, kHost, kExitUpdateFailed, {L"update"}},
         {"dialog missing", [](FakeSteps& s) { s.update = E_NOTIMPL; }, kHost, kExitUpdateFailed, {L"update"}},
         {"offer no longer applies", [](FakeSteps& s) { s.update = S_FALSE; }, kHost, kExitNothingToDo, {L"update"}},
-        {"silent check found nothing", [](FakeSteps& s) { s.command = kEmptyCommand; }, kHost, kExitNothingToDo,
-         {L"update", L"command"}},
+        {"silent check found nothing", [](FakeSteps& s) { s.command = kEmptyCommand; s.hostGone = false; }, kHost,
+         kExitNothingToDo, {L"update", L"command", L"wait 0"}},
+        // A library folder "C:\" gives "C:\" "C:\update\update.cab", which splits into one argument.
+        {"unparsable command, host ended: started again",
+         [](FakeSteps& s) { s.command = L"Extrac32.exe /Y /E /A /L \"C:\\\" \"C:\\update\\update.cab\""; },
+         kHost, kExitNothingToDo, {L"update", L"command", L"wait 0", kRestartPlain}},
         {"command failed, host ended: started again as it was",
          [](FakeSteps& s) { s.commandResult = E_FAIL; }, kHost, kExitUpdateFailed,
          {L"update", L"command", L"wait 0", kRestartPlain}},
@@ -128,6 +132,7 @@ TEST(LauncherRun, FindsThePackageInTheExtractionCommand)
         {L"Extrac32.exe /Y /E /A /L \"C:\\A\"", L""},
         {L"Extrac32.exe /Y /E /A /L \"\" \"C:\\A\\update.cab\"", L""},
         {L"Extrac32.exe /Y /E /A /L \"C:\\A\" \"\"", L""},
+        {L"Extrac32.exe /Y /E /A /L \"C:\\\" \"C:\\update\\update.cab\"", L""},  // \" escapes the quote
         {L"", L""},
     };
     for (const auto& c : cases)
