@@ -24,6 +24,14 @@ DWORD ServiceOfScheme(INTERNET_SCHEME scheme)
     }
 }
 
+LONGLONG Microseconds()
+{
+    LARGE_INTEGER now, frequency;
+    ::QueryPerformanceCounter(&now);
+    ::QueryPerformanceFrequency(&frequency);
+    return now.QuadPart / frequency.QuadPart * 1000000 + now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
+}
+
 CString AnsiToString(const char* p, size_t n)
 {
     if (n == 0)
@@ -49,7 +57,7 @@ BOOL AfxParseURL(LPCWSTR pszURL, DWORD& dwServiceType, CString& strServer, CStri
     parts.dwHostNameLength = 1;
     parts.dwUrlPathLength = 1;
     parts.dwExtraInfoLength = 1;
-    if (!::InternetCrackUrlW(pszURL, 0, 0, &parts) || parts.dwHostNameLength == 0)
+    if (!::InternetCrackUrlW(pszURL, 0, 0, &parts) || parts.dwSchemeLength == 0 || parts.dwHostNameLength == 0)
         return FALSE;
     dwServiceType = ServiceOfScheme(parts.nScheme);
     strServer = CString(parts.lpszHostName, static_cast<int>(parts.dwHostNameLength));
@@ -69,13 +77,37 @@ UINT CInternetFile::Read(void* pBuffer, UINT nCount)
         m_strAhead.erase(0, n);
         return n;
     }
-    // Asks for no more than has arrived: a read for more than that may wait for
-    // the rest although it already holds data to return.
+    const LONGLONG tStart = Microseconds();
+    if (m_bLargeReads) {
+        const UINT n = ReadAll(pBuffer, nCount);
+        // A large read that had to wait: the data no longer streams.
+        if (Microseconds() - tStart > kLargeReadMicroseconds) {
+            m_bLargeReads = FALSE;
+            m_nPaceBytes = 0;
+        }
+        return n;
+    }
+    if (m_nPaceBytes == 0)
+        m_tPaceStart = tStart;
+    const UINT n = ReadArrived(pBuffer, nCount);
+    m_nPaceBytes += n;
+    if (m_nPaceBytes >= nCount) {
+        m_bLargeReads = Microseconds() - m_tPaceStart <= kLargeReadMicroseconds;
+        m_nPaceBytes = 0;
+    }
+    return n;
+}
+
+UINT CInternetFile::ReadArrived(void* pBuffer, UINT nCount)
+{
     DWORD nAvailable = 0;
     if (!::InternetQueryDataAvailable(m_hFile.Get(), &nAvailable, 0, 0))
         ThrowLastInternetError();
-    if (nAvailable > 0)
-        nCount = std::min<DWORD>(nCount, nAvailable);
+    return nAvailable ? ReadAll(pBuffer, std::min<DWORD>(nCount, nAvailable)) : 0;
+}
+
+UINT CInternetFile::ReadAll(void* pBuffer, UINT nCount)
+{
     DWORD nRead = 0;
     if (!::InternetReadFile(m_hFile.Get(), pBuffer, nCount, &nRead))
         ThrowLastInternetError();

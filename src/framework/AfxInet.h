@@ -27,6 +27,9 @@ class CInternetFile : public CFileBase {
 public:
     explicit CInternetFile(HINTERNET hFile) : m_hFile(hFile) {}
 
+    // Up to nCount bytes; 0 at the end. While the body comes slowly it returns
+    // what has arrived; once it streams, it waits for all nCount bytes, which
+    // at the pace seen takes a few milliseconds.
     UINT Read(void* pBuffer, UINT nCount) override;
     void Write(const void* pBuffer, UINT nCount) override;
     void Close() override;
@@ -41,8 +44,20 @@ public:
     operator HINTERNET() const { return m_hFile.Get(); }
 
 private:
+    // A synchronous read may wait until it has all it asked for, even holding
+    // some already; a read of what has arrived moves a few kilobytes for a
+    // round of calls that is costly under some WinINets. So read what has
+    // arrived until a large read's worth comes within this time, then large.
+    static constexpr LONGLONG kLargeReadMicroseconds = 50000;
+
+    UINT ReadArrived(void* pBuffer, UINT nCount);
+    UINT ReadAll(void* pBuffer, UINT nCount);
+
     CInternetHandle m_hFile;
     std::string m_strAhead;  // read past the end of the last line
+    BOOL m_bLargeReads = FALSE;
+    UINT m_nPaceBytes = 0;   // read what has arrived since m_tPaceStart
+    LONGLONG m_tPaceStart = 0;
 };
 
 class CHttpFile : public CInternetFile {

@@ -194,9 +194,11 @@ BOOL CFileDownloadHttp::CopyBody(CArchive& load, CArchive& store, ULONGLONG& nTo
             return FALSE;
         // Checked without waiting: a stop asked for is consumed here, and no
         // stop costs nothing. The chunk just read is dropped.
-        CSingleLock lock(&m_eventStop);
-        if (lock.Lock(0))
-            return TRUE;
+        if (::InterlockedExchangeAdd(&m_nStopAsked, 0)) {
+            CSingleLock lock(&m_eventStop);
+            if (lock.Lock(0))
+                return TRUE;
+        }
         store.Write(chunk, nRead);
         nTotal += nRead;
         ::InterlockedExchangeAdd(&m_nReceived, static_cast<LONG>(nRead));
@@ -240,8 +242,14 @@ BOOL CFileDownloadHttp::HasStopped()
 
 void CFileDownloadHttp::Cancel()
 {
+    RequestStop();
+}
+
+void CFileDownloadHttp::RequestStop()
+{
     // Set, not pulsed: a pulse while the worker reads would be lost. The
     // auto-reset event stays signalled until the worker's next check.
+    ::InterlockedExchange(&m_nStopAsked, 1);
     m_eventStop.SetEvent();
 }
 
@@ -250,7 +258,7 @@ void CFileDownloadHttp::StopThread()
     if (!m_pThread)
         return;
     while (::WaitForSingleObject(*m_pThread, kStopWaitMs) == WAIT_TIMEOUT)
-        m_eventStop.SetEvent();
+        RequestStop();
     m_pThread.reset();
 }
 

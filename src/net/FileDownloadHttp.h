@@ -50,6 +50,7 @@ private:
     // Moves the body into the temporary file; TRUE when a stop ended it.
     BOOL CopyBody(CArchive& load, CArchive& store, ULONGLONG& nTotal);
     void ReplaceDestination();
+    void RequestStop();
     void CloseInternet();
 
     CString m_strUrl;
@@ -57,6 +58,10 @@ private:
     // Not deleted by its thread: StopThread still waits on its handle after the end.
     std::unique_ptr<CWinThread> m_pThread;
     CEvent m_eventStop;
+    // Raised with every signal of m_eventStop: a look at the event costs a
+    // kernel call, too much for every chunk, so the worker looks only once
+    // this says a stop was asked.
+    volatile LONG m_nStopAsked = 0;
     volatile LONG m_nFinished = 0;
     DWORD m_nFileSize = 0;
     volatile LONG m_nReceived = 0;
