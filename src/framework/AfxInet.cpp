@@ -139,23 +139,21 @@ BOOL CInternetFile::ReadString(CString& rString)
     size_t nEnd;
     while ((nEnd = m_strAhead.find('\n')) == std::string::npos) {
         char chunk[1024];
-        DWORD nRead = 0;
-        if (!::InternetReadFile(m_hFile.Get(), chunk, sizeof(chunk), &nRead))
-            ThrowLastInternetError();
+        const UINT nRead = ReadArrived(chunk, sizeof(chunk));
         if (nRead == 0)
             break;
         m_strAhead.append(chunk, nRead);
     }
-    if (nEnd == std::string::npos && m_strAhead.empty()) {
+    if (m_strAhead.empty()) {
         rString.Empty();
         return FALSE;
     }
-    const size_t nTaken = nEnd == std::string::npos ? m_strAhead.size() : nEnd + 1;
-    size_t nLine = nEnd == std::string::npos ? m_strAhead.size() : nEnd;
-    if (nLine > 0 && m_strAhead[nLine - 1] == '\r' && nEnd != std::string::npos)
-        --nLine;
-    rString = AnsiToString(m_strAhead.data(), nLine);
-    m_strAhead.erase(0, nTaken);
+    const bool bEnded = nEnd != std::string::npos;
+    std::string line = m_strAhead.substr(0, nEnd);
+    m_strAhead.erase(0, bEnded ? nEnd + 1 : std::string::npos);
+    if (bEnded && !line.empty() && line.back() == '\r')
+        line.pop_back();
+    rString = AnsiToString(line.data(), line.size());
     return TRUE;
 }
 

@@ -79,6 +79,7 @@ HRESULT CFileDownloadHttp::Download(LPCWSTR pszUrl, LPCWSTR pszLocalFile)
         return E_FAIL;
     }
 
+    // A session that cannot be opened fails the start like any framework error.
     try {
         m_pInternetSession = std::make_unique<CInternetSession>();
         const HRESULT hr = SetSessionOptions();
@@ -111,6 +112,8 @@ HRESULT CFileDownloadHttp::SendRequestAndStart(INTERNET_PORT nPort)
         return E_FAIL;
     }
     ::OutputDebugStringW(L"Get Connection Success");
+    // The data time-out of the session serves FTP's data channel only; without
+    // this one, a server that falls silent would hold the worker for ever.
     m_pConnection->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, kTimeoutMs);
 
     m_pHttpFile.reset(m_pConnection->OpenRequest(L"GET", m_strObject, nullptr, 1, nullptr, nullptr,
@@ -119,7 +122,8 @@ HRESULT CFileDownloadHttp::SendRequestAndStart(INTERNET_PORT nPort)
         return E_FAIL;
     m_pHttpFile->SendRequest();
 
-    // An error page is no file: it must never stand as the destination.
+    // An error page is no file: it must never stand as the destination, and
+    // no partial file is left to look like one.
     DWORD dwStatus = 0;
     if (!m_pHttpFile->QueryInfoStatusCode(dwStatus) || !IsSuccessStatus(dwStatus)) {
         CString text;
