@@ -30,18 +30,6 @@ TEST(Event, AutoResetIsConsumedByOneLockManualResetStays)
     EXPECT_FALSE(Signalled(autoReset));
 }
 
-TEST(Event, SingleLockReportsWhatItHolds)
-{
-    CEvent event(TRUE);
-    CSingleLock lock(&event);
-    EXPECT_FALSE(lock.IsLocked());
-    EXPECT_TRUE(lock.Lock(0));
-    EXPECT_TRUE(lock.IsLocked());
-    EXPECT_TRUE(lock.Unlock());
-    EXPECT_FALSE(lock.IsLocked());
-    EXPECT_FALSE(lock.Lock(10));
-}
-
 UINT RaiseFlag(LPVOID pParam)
 {
     ::InterlockedExchange(static_cast<volatile LONG*>(pParam), 1);
