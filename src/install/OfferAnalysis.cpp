@@ -6,7 +6,10 @@
 #include "framework/AfxUserEffects.h"
 #include "framework/AfxWin.h"
 #include "install/DescriptionSafety.h"
+#include "install/DownloadWait.h"
 #include "install/FileManager.h"
+#include "manager/UpdateEventSink.h"
+#include "net/FileDownloadHttp.h"
 
 EOfferVerdict JudgeOffer(const COfferFacts& facts)
 {
@@ -105,4 +108,28 @@ void CFileManager::GetUpdateVersion(CString& out)
         out = m_pRemoteInfo->m_strVersion;
     else if (m_pLocalInfo)
         out = m_pLocalInfo->ReadUpdateVersion();
+}
+
+HRESULT CFileManager::DownloadPackage()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetUpdatePath(path, L"update.cab");
+    if (!m_pRemoteInfo)
+        return E_INVALIDARG;
+    const bool bPro = m_bIsProUpdate != 0;
+    const CString url = m_pRemoteInfo->GetPackageURL(bPro);
+    const int nSize = m_pRemoteInfo->ReadClientInt(bPro ? L"ProCABFileSize" : L"CABFileSize");
+    if (url.IsEmpty())
+        return E_INVALIDARG;
+
+    CFileDownloadHttp download;
+    const HRESULT hr = download.Download(url, path);
+    if (FAILED(hr))
+        return hr;
+    if (m_pEventSink)
+        m_pEventSink->OnUpdateEvent(2, -1, 0, nSize);
+    return WaitForDownload(download, [&] {
+        const LONG nReceived = download.GetReceived();
+        return m_pEventSink && m_pEventSink->OnUpdateEvent(2, nReceived, nSize, 0) != 0;
+    });
 }
