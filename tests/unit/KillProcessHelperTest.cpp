@@ -1,5 +1,6 @@
 #include "install/KillProcessHelper.h"
 
+#include "support/WindowDriver.h"
 #include "unit/ChildHost.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #include "description/RemoteUpdateInfo.h"
+#include "host/UpdateApp.h"
 #include "install/FileManager.h"
 #include "unit/NetworkFiles.h"
 #include "unit/RecordingSink.h"
@@ -45,14 +46,18 @@ TEST_F(PackageDownload, ReportsTheStartAndEveryPollThenHoldsThePackage)
     m_server.Serve("/std.cab", reply);
     Describe("URL=" + Address("/std.cab") + "\r\nCABFileSize=20000\r\n");
     m_manager.m_pEventSink = &m_sink;
+    bool released = false;
     m_sink.answer = [&](const SinkEvent& e) {
-        if (e.p1 == 8192)
+        if (e.p1 == 8192 && !released) {
             m_server.Release();
+            released = true;
+        }
         return 0;
     };
 
     EXPECT_EQ(S_OK, m_manager.DownloadPackage());
     EXPECT_EQ(body, ReadBytes(UpdateFile(L"update.cab")));
+    EXPECT_TRUE(released);  // the sink saw the download stand at the hold
     ASSERT_GE(m_sink.events.size(), 3u);
     const SinkEvent& start = m_sink.events[0];
     EXPECT_EQ(2, start.kind);
@@ -64,12 +69,11 @@ TEST_F(PackageDownload, ReportsTheStartAndEveryPollThenHoldsThePackage)
         const SinkEvent& e = m_sink.events[i];
         EXPECT_EQ(2, e.kind);
         EXPECT_GE(e.p1, last);
-        EXPECT_EQ(0, e.p1 % 4096);  // whole chunks until the last
+        EXPECT_TRUE(e.p1 % 4096 == 0 || e.p1 == 20000) << e.p1;  // whole chunks until the last
         EXPECT_EQ(20000, e.p2);
         EXPECT_EQ(0, e.p3);
         last = e.p1;
     }
-    EXPECT_EQ(8192, last);  // the hold was seen, and released from the sink
 }
 
 TEST_F(PackageDownload, TheEditionChoosesAddressAndSize)

@@ -1,4 +1,5 @@
 #include "description/RemoteUpdateInfo.h"
+#include "host/UpdateApp.h"
 #include "install/FileManager.h"
 #include "unit/NetworkFiles.h"
 #include "unit/RecordingSink.h"
@@ -56,8 +57,10 @@ TEST_F(RemoteInfoFetch, TheSinkSeesTheCheckRunningAndCanStopIt)
     // A stop: no description, and the previous record stays.
     CRemoteUpdateInfo* previous = m_manager.m_pRemoteInfo;
     m_sink.events.clear();
-    m_sink.answer = [](const SinkEvent&) { return 1; };
-    m_server.Serve("/update.ini", held);  // held for good: nothing releases it
+    m_sink.answer = [&](const SinkEvent&) {
+        m_server.Release();  // so that the worker's read returns and it can end
+        return 1;
+    };
     EXPECT_EQ(nullptr, Fetch());
     EXPECT_EQ(previous, m_manager.m_pRemoteInfo);
     EXPECT_EQ(1u, m_sink.events.size());

@@ -51,7 +51,7 @@ protected:
 };
 
 // Runs a command line as a host would and returns its exit code.
-DWORD Run(const std::wstring& commandLine)
+DWORD RunCommand(const std::wstring& commandLine)
 {
     std::wstring line = commandLine;
     STARTUPINFOW si = {};
@@ -101,7 +101,7 @@ TEST_F(UpdateEndToEnd, CheckInstallUnpackAndComplete)
     EXPECT_EQ(L"Extrac32.exe /Y /E /A /L \"" + ProgramFolder() + L"\" \"" + UpdateFile(L"update.cab") + L"\"",
               std::wstring(command));
     EXPECT_STREQ(L"2", CUpdateInfo(InHost(L"e2e-settings.ini").c_str()).ReadString(L"Main", L"Mode"));
-    ASSERT_EQ(0u, Run(command));
+    ASSERT_EQ(0u, RunCommand(command));
     EXPECT_EQ(std::string("The new file of version 1.1\r\n"), ReadBytes(InHost(L"e2e-new.txt")));
     EXPECT_EQ(std::string("[Main]\r\nVersion=1.1\r\n"), ReadBytes(InHost(L"e2e-replaced.ini")));
 

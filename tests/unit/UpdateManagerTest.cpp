@@ -1,6 +1,7 @@
 #include "description/LocalUpdateInfo.h"
 #include "framework/AfxMt.h"
 #include "host/CommandLineUpdate.h"
+#include "host/UpdateApp.h"
 #include "manager/UpdateManager.h"
 #include "unit/ChildHost.h"
 #include "unit/NetworkFiles.h"
