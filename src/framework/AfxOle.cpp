@@ -3,6 +3,9 @@
 
 #include "framework/AfxOle.h"
 
+#include "framework/AfxControlHost.h"
+
+#include <exdisp.h>
 #include <ole2.h>
 
 namespace {
@@ -16,6 +19,11 @@ BOOL AfxOleInit()
     if (!g_bOleInitialized)
         g_bOleInitialized = SUCCEEDED(::OleInitialize(nullptr));
     return g_bOleInitialized;
+}
+
+BOOL AfxEnableControlContainer()
+{
+    return AfxRegisterControlHostClass(CLSID_WebBrowser);
 }
 
 BOOL AfxInitRichEdit2()
@@ -36,6 +44,7 @@ BOOL AfxSocketInit()
 
 void AfxTermLibraries()
 {
+    AfxUnregisterControlHostClasses();
     if (g_bSocketsStarted)
         ::WSACleanup();
     g_bSocketsStarted = FALSE;

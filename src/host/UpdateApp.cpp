@@ -24,6 +24,7 @@ BOOL COrmUpdateApp::InitInstance()
     icc.dwICC = 0xFF;  // all of ICC_WIN95_CLASSES
     ::InitCommonControlsEx(&icc);
 
+    AfxEnableControlContainer();
     AfxInitRichEdit2();
     AfxOleInit();
 

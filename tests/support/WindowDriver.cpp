@@ -90,4 +90,15 @@ void PressButton(HWND hDialog, int id)
     ::PostMessageW(hDialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(hButton));
 }
 
+void PressKey(HWND hDialog, UINT vk)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    HWND hTarget = hDialog;
+    if (::GetGUIThreadInfo(::GetWindowThreadProcessId(hDialog, nullptr), &info) && info.hwndFocus)
+        hTarget = info.hwndFocus;
+    ::PostMessageW(hTarget, WM_KEYDOWN, vk, 1);
+    ::PostMessageW(hTarget, WM_KEYUP, vk, 1 | (1u << 30) | (1u << 31));
+}
+
 } // namespace testing_support

@@ -31,4 +31,8 @@ std::wstring MessageBoxText(HWND hBox);
 // Presses a dialog's button as a click would.
 void PressButton(HWND hDialog, int id);
 
+// Presses and releases a key on the window that has the keyboard focus in the
+// dialog's thread (the dialog itself when none has).
+void PressKey(HWND hDialog, UINT vk);
+
 } // namespace testing_support
