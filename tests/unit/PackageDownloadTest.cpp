@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 using testing_support::HttpReply;
@@ -114,9 +116,20 @@ TEST_F(PackageDownload, ASinkThatStopsEndsTheDownloadAtTheFirstPoll)
     m_server.Serve("/std.cab", held);
     Describe("URL=" + Address("/std.cab") + "\r\nCABFileSize=20000\r\n");
     m_manager.m_pEventSink = &m_sink;
-    m_sink.answer = [](const SinkEvent&) { return 1; };
+    // The worker waits in its read at the hold; let it go on once the stop has
+    // been asked for, so that it sees the stop rather than a read time-out.
+    std::thread releaser;
+    m_sink.answer = [&](const SinkEvent&) {
+        if (!releaser.joinable())
+            releaser = std::thread([&] {
+                ::Sleep(500);
+                m_server.Release();
+            });
+        return 1;
+    };
 
     EXPECT_EQ(E_ABORT, m_manager.DownloadPackage());
+    releaser.join();
     ASSERT_EQ(2u, m_sink.events.size());
     EXPECT_EQ(-1, m_sink.events[0].p1);  // the start, whose answer is not consulted
     EXPECT_EQ(std::string("from an earlier run"), ReadBytes(UpdateFile(L"update.cab")));
