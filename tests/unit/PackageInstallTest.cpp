@@ -48,17 +48,6 @@ TEST(ExtractArgs, QuotedFolderAndPackageSurviveTheCommandLine)
     EXPECT_STREQ(L"\"C:\\App\" \"C:\\App\\update\\update.cab\"", FormatExtractArgs(L"C:\\App", L"C:\\App\\update\\update.cab"));
 }
 
-using PackageInstall = UpdateFilesTest;
-
-TEST_F(PackageInstall, ExtractArgsNameTheLibraryFolderAndThePackage)
-{
-    CFileManager manager;
-    CString args(L"stale");
-    EXPECT_EQ(0, manager.GetExtractArgs(args));
-    EXPECT_EQ(L"\"" + ProgramFolder() + L"\" \"" + UpdateFile(L"update.cab") + L"\"", args.Str());
-    EXPECT_TRUE(PathExists(UpdateFolder()));
-}
-
 // The host program folder is the test program's folder; what a test lays out
 // there, and beside it, goes again afterwards.
 class CompleteUpdate : public UpdateFilesTest {

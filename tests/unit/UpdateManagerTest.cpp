@@ -16,13 +16,6 @@ namespace {
 using testing_support::HttpReply;
 using testing_support::TestHttpServer;
 
-TEST(UpdateManagerAddresses, TheDescriptionComesFromBeforeTheFirstAmpersand)
-{
-    EXPECT_STREQ(L"http://a/check?x=1", DescriptionAddress(L"http://a/check?x=1&y=2&version=1.0&SP=3"));
-    EXPECT_STREQ(L"http://a/check", DescriptionAddress(L"http://a/check&version=1.0&SP=3"));
-    EXPECT_STREQ(L"http://a/check", DescriptionAddress(L"http://a/check"));
-}
-
 class UpdateManagerTest : public NetworkFilesTest {
 protected:
     void SetUp() override
@@ -57,18 +50,6 @@ protected:
     CUpdateManager m_manager;
     CCommandLineUpdate m_cmd;
 };
-
-TEST_F(UpdateManagerTest, StartsEmpty)
-{
-    EXPECT_EQ(nullptr, m_manager.m_pWorkerThread);
-    EXPECT_STREQ(L"", m_manager.m_strExtractArgs);
-    EXPECT_EQ(0u, m_manager.m_dwProcessId);
-    EXPECT_EQ(1, m_manager.m_bSilent);
-    EXPECT_EQ(nullptr, m_manager.m_hUserProgramWnd);
-    EXPECT_EQ(0, m_manager.m_bProOffer);
-    EXPECT_EQ(nullptr, m_manager.GetLocalInfo());
-    EXPECT_FALSE(m_manager.m_eventStop.Lock(0));
-}
 
 TEST_F(UpdateManagerTest, TheReportCarriesTheInstalledVersionAndTheDescriptionComesFromBeforeTheFirstAmpersand)
 {
@@ -193,20 +174,6 @@ TEST_F(UpdateManagerTest, OnlyTheProfessionalOfferInstallsNothing)
     EXPECT_EQ(2u, m_server.Requests().size());  // the report and the description, no package
     EXPECT_FALSE(PathExists(UpdateFile(L"update.cab")));
     EXPECT_STREQ(L"", m_manager.m_strExtractArgs);
-}
-
-TEST_F(UpdateManagerTest, ForwardsTheTextsOfTheFileManager)
-{
-    WriteBytes(UpdateFile(L"update.log"), "[Files]\r\nOEMClientName=Acme\r\n[Dialog]\r\nUpdateTitle=Acme Update\r\n"
-                                          "[Update]\r\nVersion=0.9\r\nInfo=old news\r\n");
-    CString title, version, news;
-    m_manager.GetUpdateTitle(title);
-    m_manager.GetUpdateVersion(version);
-    m_manager.GetUpdateDescription(news);
-    EXPECT_STREQ(L"Acme Update", title);
-    EXPECT_STREQ(L"0.9", version);
-    EXPECT_STREQ(L"old news", news);
-    EXPECT_EQ(m_manager.m_fileManager.m_pLocalInfo, m_manager.GetLocalInfo());
 }
 
 UINT WaitForStop(LPVOID pParam)
