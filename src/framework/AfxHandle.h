@@ -63,3 +63,13 @@ struct CIconHandleTraits {
     static void Close(Handle h) { ::DestroyIcon(h); }
 };
 using CIconHandle = CHandleOwner<CIconHandleTraits>;
+
+#include <wininet.h>
+
+struct CInternetHandleTraits {
+    using Handle = HINTERNET;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::InternetCloseHandle(h); }
+};
+using CInternetHandle = CHandleOwner<CInternetHandleTraits>;

@@ -1,24 +1,131 @@
 #include "manager/UpdateManager.h"
 
-HRESULT CUpdateManager::CheckUpdate(CCommandLineUpdate* /*pCmd*/)
+#include "description/LocalUpdateInfo.h"
+#include "framework/AfxException.h"
+#include "framework/AfxInet.h"
+#include "framework/AfxWin.h"
+#include "host/CommandLineUpdate.h"
+#include "install/KillProcessHelper.h"
+
+#include <shlwapi.h>
+
+#include <memory>
+
+namespace {
+
+const DWORD kConnectTimeoutMs = 5000;
+const DWORD kStopWaitMs = 2000;
+
+// The hourglass for as long as a blocking request runs.
+class CWaitCursor {
+public:
+    CWaitCursor()
+    {
+        if (CWinApp* pApp = AfxGetApp())
+            pApp->BeginWaitCursor();
+    }
+    ~CWaitCursor()
+    {
+        if (CWinApp* pApp = AfxGetApp())
+            pApp->EndWaitCursor();
+    }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+};
+
+void DeleteDescription()
 {
-    return E_NOTIMPL;
+    wchar_t path[MAX_PATH] = {};
+    CFileManager::GetUpdatePath(path, L"update.ini");
+    if (::PathFileExistsW(path))
+        ::DeleteFileW(path);
+}
+
+} // namespace
+
+CString DescriptionAddress(const CString& strReportAddress)
+{
+    const int nAmpersand = strReportAddress.Find(L'&');
+    return nAmpersand < 0 ? strReportAddress : strReportAddress.Left(nAmpersand);
+}
+
+CUpdateManager::CUpdateManager() = default;
+
+CUpdateManager::~CUpdateManager()
+{
+    StopWorker();
+}
+
+HRESULT CUpdateManager::CheckUpdate(CCommandLineUpdate* pCmd)
+{
+    if (!pCmd)
+        return E_POINTER;
+    m_dwProcessId = pCmd->m_dwProcessId;
+    m_bSilent = pCmd->m_bSilent;
+
+    const CLocalUpdateInfo* pLocal = m_fileManager.LoadLocalInfo();
+    if (!pLocal)
+        return E_FAIL;
+
+    // The answer is not used: the request tells the service what is installed.
+    CString report;
+    report.Format(L"%s&version=%s&SP=%d", pCmd->m_strUrl.GetString(), pLocal->m_strVersion.GetString(),
+                  static_cast<int>(pLocal->m_nServicePack));
+    ReadUrlLine(report);
+
+    if (!m_fileManager.FetchRemoteInfo(DescriptionAddress(report)))
+        return E_FAIL;
+    if (m_fileManager.Analyse(false))
+        return S_OK;
+    if (!m_fileManager.m_bIsProUpdate && m_fileManager.Analyse(true)) {
+        m_bProOffer = 1;
+        return S_OK;
+    }
+    DeleteDescription();
+    return E_ABORT;
+}
+
+CString CUpdateManager::ReadUrlLine(LPCWSTR pszUrl)
+{
+    CWaitCursor wait;
+    CString line;
+    // A session that cannot be opened fails the report like any other
+    // failure of it: the check goes on to the description.
+    try {
+        CInternetSession session;
+        session.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
+        std::unique_ptr<CInternetFile> file(session.OpenURL(pszUrl, 1, INTERNET_FLAG_TRANSFER_ASCII));
+        file->ReadString(line);
+        file->Close();
+        file.reset();
+        session.Close();
+    } catch (CException* e) {
+        CExceptionPtr guard(e);
+        if (!m_bSilent)
+            e->ReportError(MB_OK, 0);
+    }
+    return line;
 }
 
 HRESULT CUpdateManager::DoUpdate()
 {
-    return E_NOTIMPL;
+    if (!m_fileManager.Analyse(false))
+        return 1;
+    const HRESULT hr = m_fileManager.DownloadPackage();
+    if (FAILED(hr))
+        return hr;
+    if (m_dwProcessId != 0) {
+        CKillProcessHelper helper;
+        helper.KillProcess(m_dwProcessId);
+    }
+    return m_fileManager.GetExtractArgs(m_strExtractArgs);
 }
 
-HRESULT CUpdateManager::CompleteUpdate()
+void CUpdateManager::StopWorker()
 {
-    return E_NOTIMPL;
+    if (!m_pWorkerThread || !static_cast<HANDLE>(*m_pWorkerThread))
+        return;
+    while (::WaitForSingleObject(*m_pWorkerThread, kStopWaitMs) == WAIT_TIMEOUT)
+        m_eventStop.PulseEvent();
+    m_pWorkerThread = nullptr;
 }
-
-void CUpdateManager::ApplyIniItems() {}
-
-void CUpdateManager::GetUpdateDescription(CString& /*out*/) {}
-
-void CUpdateManager::GetUpdateTitle(CString& /*out*/) {}
-
-void CUpdateManager::GetUpdateVersion(CString& /*out*/) {}

@@ -1,86 +1,13 @@
 #include "install/KillProcessHelper.h"
 
-#include "framework/AfxHandle.h"
 #include "support/WindowDriver.h"
+#include "unit/ChildHost.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
-
-struct WindowCensus {
-    DWORD dwProcessId;
-    size_t n;
-};
-
-BOOL CALLBACK CountChildWindow(HWND hWnd, LPARAM lParam)
-{
-    auto* census = reinterpret_cast<WindowCensus*>(lParam);
-    DWORD dwOwner = 0;
-    wchar_t className[64] = {};
-    ::GetWindowThreadProcessId(hWnd, &dwOwner);
-    ::GetClassNameW(hWnd, className, 64);
-    if (dwOwner == census->dwProcessId && std::wstring(className) == L"KillChildWindow")
-        ++census->n;
-    return TRUE;
-}
-
-// A stand-in host (tests/kill_child), started from the folder of this program.
-class ChildHost {
-public:
-    explicit ChildHost(const std::wstring& arguments)
-    {
-        wchar_t path[MAX_PATH] = {};
-        ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring exe(path);
-        exe.erase(exe.find_last_of(L'\\') + 1);
-        exe += L"kill_child.exe";
-        std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (::CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            ::CloseHandle(pi.hThread);
-            m_process.Reset(pi.hProcess);
-            m_dwId = pi.dwProcessId;
-        }
-    }
-
-    ~ChildHost()
-    {
-        if (m_process && ::WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT)
-            ::TerminateProcess(m_process.Get(), 99);
-    }
-
-    bool Started() const { return static_cast<bool>(m_process); }
-    DWORD Id() const { return m_dwId; }
-
-    size_t WindowCount() const
-    {
-        WindowCensus census{m_dwId, 0};
-        ::EnumWindows(CountChildWindow, reinterpret_cast<LPARAM>(&census));
-        return census.n;
-    }
-
-    bool WaitForWindows(size_t n) const
-    {
-        return testing_support::WaitUntil([&] { return WindowCount() >= n; });
-    }
-
-    // The exit code once the process has ended; STILL_ACTIVE after the time-out.
-    DWORD WaitForExitCode(DWORD timeoutMs = 30000) const
-    {
-        DWORD code = STILL_ACTIVE;
-        if (::WaitForSingleObject(m_process.Get(), timeoutMs) == WAIT_OBJECT_0)
-            ::GetExitCodeProcess(m_process.Get(), &code);
-        return code;
-    }
-
-private:
-    CHandle m_process;
-    DWORD m_dwId = 0;
-};
 
 BOOL Kill(DWORD dwProcessId, DWORD* pdwElapsedMs = nullptr)
 {

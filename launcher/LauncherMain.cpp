@@ -1,0 +1,22 @@
+// update.exe <url> [/pid pid] [/s]: runs the library's interactive update for
+// the host named by /pid, unpacks the package and starts the host again with
+// the switch "/updated". The exit codes are those of LauncherExitCode.
+#include "CommandLine.h"
+#include "HostProcess.h"
+#include "LaunchRequest.h"
+#include "LauncherSteps.h"
+#include "update.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
+{
+    const std::vector<std::wstring> args = SplitCommandLine(::GetCommandLineW());
+    const LaunchRequest request = ParseLaunchRequest(args);
+
+    // Remembered now: the update ends the host before its path is needed.
+    const CHostProcess host(request.processId);
+    if (HWND hMain = host.MainWindow())
+        ::SetUserProgramHWnd(hMain);
+
+    CLauncherSteps steps(args, host);
+    return RunLauncher(steps, host.Path());
+}

@@ -1,0 +1,82 @@
+#include "LauncherSteps.h"
+
+#include "HostProcess.h"
+#include "ProcessStart.h"
+#include "update.h"
+
+#include <cwchar>
+
+namespace {
+
+// The longest command line CreateProcessW accepts.
+const int kMaxCommandLength = 32768;
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+} // namespace
+
+CLauncherSteps::CLauncherSteps(const std::vector<std::wstring>& args, const CHostProcess& host)
+    : m_args(args), m_host(host)
+{
+}
+
+HRESULT CLauncherSteps::RunUpdate()
+{
+    std::vector<LPCWSTR> argv;
+    for (const std::wstring& arg : m_args)
+        argv.push_back(arg.c_str());
+    return ::UpdateMain(argv.data(), static_cast<int>(argv.size()));
+}
+
+HRESULT CLauncherSteps::GetExtractionCommand(std::wstring& command)
+{
+    // GetUpdates does nothing while the buffer is too small, so asking again is safe.
+    for (int length = 1024; length <= kMaxCommandLength; length *= 2) {
+        std::vector<wchar_t> buffer(static_cast<size_t>(length));
+        const HRESULT hr = ::GetUpdates(buffer.data(), length);
+        if (hr == DISP_E_BUFFERTOOSMALL)
+            continue;
+        if (FAILED(hr))
+            return hr;
+        command.assign(buffer.data(), std::wcslen(buffer.data()));
+        return S_OK;
+    }
+    return DISP_E_BUFFERTOOSMALL;
+}
+
+bool CLauncherSteps::WaitForHostExit(DWORD waitMs)
+{
+    return m_host.WaitForExit(waitMs);
+}
+
+bool CLauncherSteps::FileExists(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CLauncherSteps::RunToEnd(const std::wstring& commandLine, DWORD& exitCode)
+{
+    CStartedProcess started;
+    if (StartProcess(nullptr, commandLine, nullptr, started) != 0)
+        return false;
+    ::WaitForSingleObject(started.process.Get(), INFINITE);
+    return ::GetExitCodeProcess(started.process.Get(), &exitCode) != FALSE;
+}
+
+bool CLauncherSteps::Start(const std::wstring& program, const std::wstring& commandLine)
+{
+    // The host starts in its own folder, as from its shortcut.
+    const std::wstring folder = FolderOf(program);
+    CStartedProcess started;
+    return StartProcess(program.c_str(), commandLine, folder.empty() ? nullptr : folder.c_str(), started) == 0;
+}
+
+void CLauncherSteps::CompleteUpdateHere()
+{
+    ::NotifyEvent(0, 0, 0);
+}

@@ -1,0 +1,17 @@
+// Starting a program with a command line built by BuildCommandLine.
+#pragma once
+
+#include "framework/AfxHandle.h"
+
+#include <string>
+
+struct CStartedProcess {
+    CHandle process;
+    CHandle thread;
+};
+
+// CreateProcessW with a copy of the command line (it may write into it).
+// program may be null (then the command line names it); folder null keeps
+// ours. Returns 0, or the error code of the failed call.
+DWORD StartProcess(const wchar_t* program, const std::wstring& commandLine, const wchar_t* folder,
+                   CStartedProcess& started);

@@ -1,0 +1,14 @@
+// Waiting for a running download while the event sink may ask to stop.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+class CFileDownloadHttp;
+
+// Polls until the download has finished (S_OK), askStop returns true (the
+// download is cancelled; E_ABORT) or the worker ends without finishing, after
+// a transfer error (HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED)).
+// askStop runs once per poll, before the finished flag is read.
+HRESULT WaitForDownload(CFileDownloadHttp& download, const std::function<bool()>& askStop);

@@ -1,0 +1,23 @@
+// Whether an offered update applies to the installed copy: the decision alone,
+// apart from the files it is read from and the messages it leads to.
+#pragma once
+
+#include "framework/AfxString.h"
+
+struct COfferFacts {
+    CString strInstalledVersion;
+    UINT nInstalledPack = 0;
+    CString strOfferedVersion;
+    UINT nOfferedPack = 0;
+    int nCanUpdate = 0;
+    CString strValidVersion;
+};
+
+enum class EOfferVerdict {
+    NotNewer,    // nothing to do
+    Applies,     // this library installs it
+    Elsewhere,   // a newer version that this library may not install: tips, then the download page
+    TooOld,      // the installed version is below the package's minimum: tips
+};
+
+EOfferVerdict JudgeOffer(const COfferFacts& facts);

@@ -1,0 +1,23 @@
+#include "description/RemoteUpdateInfo.h"
+#include "install/DownloadWait.h"
+#include "install/FileManager.h"
+#include "manager/UpdateEventSink.h"
+#include "net/FileDownloadHttp.h"
+
+CRemoteUpdateInfo* CFileManager::FetchRemoteInfo(LPCWSTR pszUrl)
+{
+    wchar_t path[MAX_PATH] = {};
+    GetUpdatePath(path, L"update.ini");
+    CFileDownloadHttp download;
+    if (FAILED(download.Download(pszUrl, path)))
+        return nullptr;
+    const HRESULT hr = WaitForDownload(download, [this] {
+        return m_pEventSink && m_pEventSink->OnUpdateEvent(1, 0, 0, 0) != 0;
+    });
+    if (FAILED(hr))
+        return nullptr;
+    delete m_pRemoteInfo;
+    m_pRemoteInfo = nullptr;
+    m_pRemoteInfo = new CRemoteUpdateInfo(path);
+    return m_pRemoteInfo;
+}

@@ -1,0 +1,73 @@
+#include "install/SettingsItems.h"
+
+#include "description/RemoteUpdateInfo.h"
+#include "framework/AfxWin.h"
+#include "install/DescriptionSafety.h"
+#include "install/FileManager.h"
+
+#include <shlobj.h>
+
+void ParseIniItem(const CString& text, LPCWSTR pszAppFolder, LPCWSTR pszAppDataFolder, CIniItem& item)
+{
+    const std::vector<CString> fields = CFileManager::SplitString(text, L",");
+    if (fields.size() != 4)
+        return;
+    for (const CString& field : fields) {
+        std::vector<CString> parts = CFileManager::SplitString(field, L":");
+        if (parts.size() != 2)
+            return;
+        const CString& name = parts[0].Trim();
+        CString& value = parts[1].Trim();
+        if (name.CompareNoCase(L"Filename") == 0) {
+            value.Replace(L"<app>", pszAppFolder);
+            value.Replace(L"<appdata>", pszAppDataFolder);
+            item.strFile = value;
+        } else if (name.CompareNoCase(L"Section") == 0) {
+            item.strSection = value;
+        } else if (name.CompareNoCase(L"Keyname") == 0) {
+            item.strKey = value;
+        } else if (name.CompareNoCase(L"Value") == 0) {
+            item.strValue = value;
+        }
+    }
+}
+
+CString CommonAppDataFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    if (!::SHGetSpecialFolderPathW(nullptr, path, CSIDL_COMMON_APPDATA, TRUE))
+        return CString();
+    return CString(path);
+}
+
+void CRemoteUpdateInfo::ReadIniItem(CString& file, CString& section, CString& key, CString& value, int nItem) const
+{
+    CIniItem item{file, section, key, value};
+    ParseIniItem(ReadNumberedString(L"IniItem%d", nItem), AfxGetModuleFolder(nullptr), CommonAppDataFolder(), item);
+    file = item.strFile;
+    section = item.strSection;
+    key = item.strKey;
+    value = item.strValue;
+}
+
+void CFileManager::ApplyIniItems()
+{
+    if (!m_pRemoteInfo)
+        return;
+    const int nCount = m_pRemoteInfo->ReadClientInt(L"IniItemCount");
+    if (nCount <= 0)
+        return;
+    const CString hostFolder = AfxGetModuleFolder(nullptr);
+    const CString appDataFolder = CommonAppDataFolder();
+    for (int i = 0; i < nCount; ++i) {
+        CString file, section, key, value;
+        m_pRemoteInfo->ReadIniItem(file, section, key, value, i);
+        if (file.IsEmpty() || section.IsEmpty() || key.IsEmpty())
+            continue;
+        // The description arrives over plain HTTP: it may change this product's
+        // settings, never another program's or the system's.
+        CString target;
+        if (ResolveSettingsFile(file, hostFolder, appDataFolder, target))
+            ::WritePrivateProfileStringW(section, key, value, target);
+    }
+}

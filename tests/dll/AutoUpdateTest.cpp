@@ -1,0 +1,126 @@
+// The silent check and the completion of an update through the real
+// update.dll, which lies beside this test program as in an installation: the
+// library folder and the host program folder are the same.
+#include "dll/LoadedUpdateLibrary.h"
+#include "dll/MessageBoxAnswer.h"
+#include "support/TestHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::HttpReply;
+using testing_support::TestHttpServer;
+
+fs::path InstallFolder()
+{
+    return fs::path(TestProgramFolder());
+}
+
+fs::path UpdateFolder()
+{
+    return InstallFolder() / L"update";
+}
+
+void Write(const fs::path& path, const std::string& bytes)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::wstring ReadProfile(const fs::path& file, LPCWSTR section, LPCWSTR key)
+{
+    wchar_t value[256] = {};
+    ::GetPrivateProfileStringW(section, key, L"", value, 256, file.c_str());
+    return value;
+}
+
+class AutoUpdate : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Clean();
+        ASSERT_TRUE(m_server.Start());
+        Write(UpdateFolder() / L"update.log",
+              "[Files]\r\nVersion=1.0\r\nServicePack=3\r\nOEMClientName=Acme\r\n"
+              "[Dialog]\r\nUpgradeFinished=Acme is up to date\r\n");
+    }
+    void TearDown() override
+    {
+        m_server.Stop();
+        Clean();
+    }
+
+    static void Clean()
+    {
+        std::error_code ignored;
+        fs::remove_all(UpdateFolder(), ignored);
+        fs::remove(InstallFolder() / L"auto-old.dll", ignored);
+    }
+
+    HRESULT IsAutoUpdate(LoadedUpdateLibrary& lib, const std::wstring& url)
+    {
+        LPCWSTR argv[] = {L"update.exe", url.c_str(), L"/pid", L"0"};
+        return lib.IsAutoUpdate(argv, 4);
+    }
+
+    TestHttpServer m_server;
+};
+
+TEST_F(AutoUpdate, NothingNewEndsTheCheckAndRemovesTheDescription)
+{
+    m_server.Serve("/check", HttpReply(200, "[OEMClient_Acme]\r\nMajorVerson=1.0\r\nServicePack=3\r\n"));
+    LoadedUpdateLibrary lib;
+    EXPECT_EQ(E_ABORT, IsAutoUpdate(lib, m_server.Url("/check?product=acme&lang=zh")));
+    EXPECT_FALSE(fs::exists(UpdateFolder() / L"update.ini"));
+    const auto requests = m_server.Requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ("/check?product=acme&lang=zh&version=1.0&SP=3", requests[0].target);
+    EXPECT_EQ("/check?product=acme", requests[1].target);
+}
+
+TEST_F(AutoUpdate, NoServiceOrAnErrorPageFailsTheCheck)
+{
+    m_server.Serve("/check", HttpReply(500, "<html>broken</html>"));
+    LoadedUpdateLibrary lib;
+    EXPECT_EQ(E_FAIL, IsAutoUpdate(lib, m_server.Url("/check")));
+    EXPECT_EQ(E_FAIL, IsAutoUpdate(lib, m_server.Url("/missing")));
+    EXPECT_EQ(E_FAIL, IsAutoUpdate(lib, L"http://127.0.0.1:" + std::to_wstring(TestHttpServer::UnusedPort()) + L"/check"));
+    EXPECT_EQ(4u, m_server.Requests().size());  // the report and the description, twice
+}
+
+TEST_F(AutoUpdate, TheRestartedHostCompletesThePendingUpdateOnce)
+{
+    Write(UpdateFolder() / L"update.ini",
+          "[OEMClient_Acme]\r\nMajorVerson=1.1\r\nServicePack=4\r\nDelFileCount=1\r\nDelFile1=auto-old.dll\r\n");
+    Write(UpdateFolder() / L"update.cab", "MSCF");
+    Write(InstallFolder() / L"auto-old.dll", "old");
+    LoadedUpdateLibrary lib;
+
+    HRESULT hr = E_FAIL;
+    AnsweredBox box = AnswerMessageBox([&] { hr = lib.NotifyEvent(0, 0, 0); });
+    EXPECT_EQ(S_OK, hr);
+    EXPECT_TRUE(box.shown);
+    EXPECT_EQ(L"Acme is up to date", box.text);
+    const fs::path record = UpdateFolder() / L"update.log";
+    EXPECT_EQ(L"1.1", ReadProfile(record, L"Files", L"Version"));
+    EXPECT_EQ(L"4", ReadProfile(record, L"Files", L"ServicePack"));
+    EXPECT_FALSE(fs::exists(InstallFolder() / L"auto-old.dll"));
+    EXPECT_FALSE(fs::exists(UpdateFolder() / L"update.ini"));
+    EXPECT_FALSE(fs::exists(UpdateFolder() / L"update.cab"));
+
+    Write(InstallFolder() / L"auto-old.dll", "old again");
+    box = AnswerMessageBox([&] { hr = lib.NotifyEvent(0, 0, 0); });
+    EXPECT_EQ(S_OK, hr);
+    EXPECT_TRUE(box.shown);
+    EXPECT_EQ(L"1.1", ReadProfile(record, L"Files", L"Version"));
+    EXPECT_TRUE(fs::exists(InstallFolder() / L"auto-old.dll"));
+}
+
+} // namespace

@@ -1,0 +1,142 @@
+#include "UpdateRun.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t kPackageCommand[] = L"Extrac32.exe /Y /E /A /L \"C:\\Program Files\\App\" \"C:\\Program Files\\App\\update\\update.cab\"";
+const wchar_t kEmptyCommand[] = L"Extrac32.exe /Y /E /A /L ";
+const wchar_t kHost[] = L"C:\\Program Files\\R&D\\host.exe";
+
+// Steps that only record what the launcher asks of them.
+class FakeSteps : public ILauncherSteps {
+public:
+    HRESULT update = S_OK;
+    HRESULT commandResult = S_OK;
+    std::wstring command = kPackageCommand;
+    bool extractorStarts = true;
+    DWORD extractorExit = 0;
+    bool packageExists = true;
+    bool hostGone = true;
+    bool startSucceeds = true;
+    std::vector<std::wstring> calls;
+
+    HRESULT RunUpdate() override
+    {
+        calls.push_back(L"update");
+        return update;
+    }
+    HRESULT GetExtractionCommand(std::wstring& out) override
+    {
+        calls.push_back(L"command");
+        if (SUCCEEDED(commandResult))
+            out = command;
+        return commandResult;
+    }
+    bool WaitForHostExit(DWORD waitMs) override
+    {
+        calls.push_back(L"wait " + std::to_wstring(waitMs));
+        return hostGone;
+    }
+    bool FileExists(const std::wstring& path) override
+    {
+        calls.push_back(L"exists " + path);
+        return packageExists;
+    }
+    bool RunToEnd(const std::wstring& commandLine, DWORD& exitCode) override
+    {
+        calls.push_back(L"run " + commandLine);
+        exitCode = extractorExit;
+        return extractorStarts;
+    }
+    bool Start(const std::wstring& program, const std::wstring& commandLine) override
+    {
+        EXPECT_EQ(kHost, program);
+        calls.push_back(L"start " + commandLine);
+        return startSucceeds;
+    }
+    void CompleteUpdateHere() override { calls.push_back(L"complete"); }
+};
+
+const std::wstring kWaitLong = L"wait " + std::to_wstring(kHostExitWaitMs);
+const std::wstring kExists = L"exists C:\\Program Files\\App\\update\\update.cab";
+const std::wstring kRun = std::wstring(L"run ") + kPackageCommand;
+const std::wstring kRestartUpdated = L"start \"C:\\Program Files\\R&D\\host.exe\" /updated";
+const std::wstring kRestartPlain = L"start \"C:\\Program Files\\R&D\\host.exe\"";
+
+struct RunCase {
+    const char* name;
+    void (*arrange)(FakeSteps&);
+    const wchar_t* hostPath;
+    int exitCode;
+    std::vector<std::wstring> calls;
+};
+
+TEST(LauncherRun, ExtractsRestartsAndNeverStrandsTheHost)
+{
+    const RunCase cases[] = {
+        {"updated", [](FakeSteps&) {}, kHost, kExitUpdated,
+         {L"update", L"command", kWaitLong, kExists, kRun, kRestartUpdated}},
+        {"no host named: the update is finished here", [](FakeSteps&) {}, L"", kExitUpdated,
+         {L"update", L"command", kWaitLong, kExists, kRun, L"complete"}},
+        {"host cannot be started again", [](FakeSteps& s) { s.startSucceeds = false; }, kHost, kExitRestartFailed,
+         {L"update", L"command", kWaitLong, kExists, kRun, kRestartUpdated}},
+        {"usage", [](FakeSteps& s) { s.update = E_INVALIDARG; }, kHost, kExitUsage, {L"update"}},
+        {"cancelled", [](FakeSteps& s) { s.update = E_ABORT; }, kHost, kExitCancelled, {L"update"}},
+        {"check failed", [](FakeSteps& s) { s.update = E_FAIL; }, kHost, kExitUpdateFailed, {L"update"}},
+        {"dialog missing", [](FakeSteps& s) { s.update = E_NOTIMPL; }, kHost, kExitUpdateFailed, {L"update"}},
+        {"offer no longer applies", [](FakeSteps& s) { s.update = S_FALSE; }, kHost, kExitNothingToDo, {L"update"}},
+        {"silent check found nothing", [](FakeSteps& s) { s.command = kEmptyCommand; s.hostGone = false; }, kHost,
+         kExitNothingToDo, {L"update", L"command", L"wait 0"}},
+        // A library folder "C:\" gives "C:\" "C:\update\update.cab", which splits into one argument.
+        {"unparsable command, host ended: started again",
+         [](FakeSteps& s) { s.command = L"Extrac32.exe /Y /E /A /L \"C:\\\" \"C:\\update\\update.cab\""; },
+         kHost, kExitNothingToDo, {L"update", L"command", L"wait 0", kRestartPlain}},
+        {"command failed, host ended: started again as it was",
+         [](FakeSteps& s) { s.commandResult = E_FAIL; }, kHost, kExitUpdateFailed,
+         {L"update", L"command", L"wait 0", kRestartPlain}},
+        {"command failed, host still running: left alone",
+         [](FakeSteps& s) { s.commandResult = E_FAIL; s.hostGone = false; }, kHost, kExitUpdateFailed,
+         {L"update", L"command", L"wait 0"}},
+        {"extractor fails: host started again as it was, update not finished",
+         [](FakeSteps& s) { s.extractorExit = 1; }, kHost, kExitExtractionFailed,
+         {L"update", L"command", kWaitLong, kExists, kRun, L"wait 0", kRestartPlain}},
+        {"package missing: the extractor is not run", [](FakeSteps& s) { s.packageExists = false; }, kHost,
+         kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, L"wait 0", kRestartPlain}},
+        {"extractor cannot start", [](FakeSteps& s) { s.extractorStarts = false; }, kHost, kExitExtractionFailed,
+         {L"update", L"command", kWaitLong, kExists, kRun, L"wait 0", kRestartPlain}},
+        {"extractor fails without a host: not finished", [](FakeSteps& s) { s.extractorExit = 2; }, L"",
+         kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, kRun}},
+    };
+    for (const RunCase& c : cases) {
+        FakeSteps steps;
+        c.arrange(steps);
+        EXPECT_EQ(c.exitCode, RunLauncher(steps, c.hostPath)) << c.name;
+        EXPECT_EQ(c.calls, steps.calls) << c.name;
+    }
+}
+
+TEST(LauncherRun, FindsThePackageInTheExtractionCommand)
+{
+    const struct {
+        const wchar_t* command;
+        const wchar_t* package;
+    } cases[] = {
+        {kPackageCommand, L"C:\\Program Files\\App\\update\\update.cab"},
+        {L"extrac32.exe /y /e /a /l C:\\A C:\\A\\update.cab", L"C:\\A\\update.cab"},
+        {kEmptyCommand, L""},
+        {L"Extrac32.exe /Y /E /A /L", L""},
+        {L"Extrac32.exe /Y /E /A /L \"C:\\A\"", L""},
+        {L"Extrac32.exe /Y /E /A /L \"\" \"C:\\A\\update.cab\"", L""},
+        {L"Extrac32.exe /Y /E /A /L \"C:\\A\" \"\"", L""},
+        {L"Extrac32.exe /Y /E /A /L \"C:\\\" \"C:\\update\\update.cab\"", L""},  // \" escapes the quote
+        {L"", L""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.package, ExtractionPackage(c.command)) << c.command;
+}
+
+} // namespace

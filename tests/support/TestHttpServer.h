@@ -1,0 +1,75 @@
+// A small HTTP/1.1 server on 127.0.0.1 for tests, run on threads of its own
+// inside the test program. It serves canned replies by path and misbehaves on
+// request; it records the request line of everything that arrives.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A canned answer and the ways it can misbehave.
+struct HttpReply {
+    enum class Stall {
+        None,
+        BeforeHeaders,  // reads the request, then sends nothing until the server stops
+        AfterHeaders,   // sends the headers, then nothing until the server stops
+    };
+
+    HttpReply() = default;
+    HttpReply(int status_, std::string body_) : status(status_), body(std::move(body_)) {}
+
+    int status = 200;
+    std::string body;
+    bool chunked = false;                   // chunked transfer instead of a Content-Length
+    size_t cutAfter = std::string::npos;    // closes after this many body bytes; the headers still announce all
+    Stall stall = Stall::None;
+    std::vector<size_t> holdsAt;            // body offsets at which sending waits for Release()
+    size_t trickleBytes = 0;                // when set: pieces of this size...
+    DWORD trickleDelayMs = 0;               // ...with this pause between them
+};
+
+struct HttpRequestLine {
+    std::string method;
+    std::string target;  // path with query, as sent
+};
+
+class TestHttpServer {
+public:
+    TestHttpServer();
+    ~TestHttpServer();  // stops
+    TestHttpServer(const TestHttpServer&) = delete;
+    TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+    // Listens on a free port of 127.0.0.1; false when it cannot.
+    bool Start();
+    // Wakes every stalled or held reply, ends the connections and the threads.
+    void Stop();
+
+    unsigned short Port() const;
+    // "http://127.0.0.1:<port>" followed by target.
+    std::wstring Url(const std::string& target) const;
+
+    // The reply for a path (the target without its query); other paths get a 404.
+    void Serve(const std::string& path, HttpReply reply);
+
+    // Lets one held reply go on past one hold; a release that comes first is kept.
+    void Release();
+    // Waits until replies have come to count holds or stalls in all, counting
+    // every one since the start; false after the time-out.
+    bool WaitUntilHeld(int count, DWORD timeoutMs = 30000);
+
+    std::vector<HttpRequestLine> Requests() const;
+
+    // A port of 127.0.0.1 that nobody listens on: a connection there is refused.
+    static unsigned short UnusedPort();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace testing_support

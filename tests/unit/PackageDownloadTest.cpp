@@ -1,0 +1,161 @@
+#include "description/RemoteUpdateInfo.h"
+#include "host/UpdateApp.h"
+#include "install/FileManager.h"
+#include "unit/NetworkFiles.h"
+#include "unit/RecordingSink.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using testing_support::HttpReply;
+
+std::string Body(size_t size)
+{
+    std::string body(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        body[i] = static_cast<char>('A' + (i * 7 + i / 251) % 26);
+    return body;
+}
+
+class PackageDownload : public NetworkFilesTest {
+protected:
+    void Describe(const std::string& keys)
+    {
+        WriteBytes(UpdateFile(L"update.ini"), "[OEMClient_Acme]\r\n" + keys);
+        delete m_manager.m_pRemoteInfo;
+        m_manager.m_pRemoteInfo = new CRemoteUpdateInfo(UpdateFile(L"update.ini").c_str());
+        m_manager.m_pRemoteInfo->LoadClient(L"Acme");
+    }
+
+    std::string Address(const std::string& target) const
+    {
+        const std::wstring url = m_server.Url(target);
+        return std::string(url.begin(), url.end());
+    }
+
+    CFileManager m_manager;
+    RecordingSink m_sink;
+};
+
+TEST_F(PackageDownload, ReportsTheStartAndEveryPollThenHoldsThePackage)
+{
+    const std::string body = Body(20000);
+    HttpReply reply(200, body);
+    reply.holdsAt = {8192};
+    m_server.Serve("/std.cab", reply);
+    Describe("URL=" + Address("/std.cab") + "\r\nCABFileSize=20000\r\n");
+    m_manager.m_pEventSink = &m_sink;
+    bool released = false;
+    m_sink.answer = [&](const SinkEvent& e) {
+        if (e.p1 == 8192 && !released) {
+            m_server.Release();
+            released = true;
+        }
+        return 0;
+    };
+
+    EXPECT_EQ(S_OK, m_manager.DownloadPackage());
+    EXPECT_EQ(body, ReadBytes(UpdateFile(L"update.cab")));
+    EXPECT_TRUE(released);  // the sink saw the download stand at the hold
+    ASSERT_GE(m_sink.events.size(), 3u);
+    const SinkEvent& start = m_sink.events[0];
+    EXPECT_EQ(2, start.kind);
+    EXPECT_EQ(-1, start.p1);
+    EXPECT_EQ(0, start.p2);
+    EXPECT_EQ(20000, start.p3);
+    int last = 0;
+    for (size_t i = 1; i < m_sink.events.size(); ++i) {
+        const SinkEvent& e = m_sink.events[i];
+        EXPECT_EQ(2, e.kind);
+        EXPECT_GE(e.p1, last);
+        EXPECT_TRUE(e.p1 % 4096 == 0 || e.p1 == 20000) << e.p1;  // whole chunks until the last
+        EXPECT_EQ(20000, e.p2);
+        EXPECT_EQ(0, e.p3);
+        last = e.p1;
+    }
+}
+
+TEST_F(PackageDownload, TheEditionChoosesAddressAndSize)
+{
+    m_server.Serve("/std.cab", HttpReply(200, "standard"));
+    m_server.Serve("/pro.cab", HttpReply(200, "professional"));
+    Describe("URL=" + Address("/std.cab") + "\r\nCABFileSize=8\r\nURL_PRO=" + Address("/pro.cab") +
+             "\r\nProCABFileSize=12\r\n");
+    m_manager.m_pEventSink = &m_sink;
+
+    m_manager.m_bIsProUpdate = 1;
+    EXPECT_EQ(S_OK, m_manager.DownloadPackage());
+    EXPECT_EQ(std::string("professional"), ReadBytes(UpdateFile(L"update.cab")));
+    EXPECT_EQ(12, m_sink.events.at(0).p3);
+
+    m_sink.events.clear();
+    m_manager.m_bIsProUpdate = 0;
+    EXPECT_EQ(S_OK, m_manager.DownloadPackage());
+    EXPECT_EQ(std::string("standard"), ReadBytes(UpdateFile(L"update.cab")));
+    EXPECT_EQ(8, m_sink.events.at(0).p3);
+}
+
+TEST_F(PackageDownload, NoAddressNoDownload)
+{
+    m_manager.m_pEventSink = &m_sink;
+    EXPECT_EQ(E_INVALIDARG, m_manager.DownloadPackage());  // no description at all
+    Describe("URL_PRO=" + Address("/pro.cab") + "\r\n");
+    EXPECT_EQ(E_INVALIDARG, m_manager.DownloadPackage());
+    EXPECT_TRUE(m_sink.events.empty());
+    EXPECT_TRUE(m_server.Requests().empty());
+}
+
+TEST_F(PackageDownload, ASinkThatStopsEndsTheDownloadAtTheFirstPoll)
+{
+    WriteBytes(UpdateFile(L"update.cab"), "from an earlier run");
+    HttpReply held(200, Body(20000));
+    held.holdsAt = {4096};
+    m_server.Serve("/std.cab", held);
+    Describe("URL=" + Address("/std.cab") + "\r\nCABFileSize=20000\r\n");
+    m_manager.m_pEventSink = &m_sink;
+    // The worker waits in its read at the hold; let it go on once the stop has
+    // been asked for, so that it sees the stop rather than a read time-out.
+    std::thread releaser;
+    m_sink.answer = [&](const SinkEvent&) {
+        if (!releaser.joinable())
+            releaser = std::thread([&] {
+                ::Sleep(500);
+                m_server.Release();
+            });
+        return 1;
+    };
+
+    EXPECT_EQ(E_ABORT, m_manager.DownloadPackage());
+    releaser.join();
+    ASSERT_EQ(2u, m_sink.events.size());
+    EXPECT_EQ(-1, m_sink.events[0].p1);  // the start, whose answer is not consulted
+    EXPECT_EQ(std::string("from an earlier run"), ReadBytes(UpdateFile(L"update.cab")));
+    EXPECT_FALSE(PathExists(UpdateFile(L"update.cab.tmp")));
+}
+
+TEST_F(PackageDownload, AFailedTransferIsAFailureNeverAHang)
+{
+    HttpReply cut(200, Body(20000));
+    cut.cutAfter = 10000;
+    m_server.Serve("/cut.cab", cut);
+    m_server.Serve("/error.cab", HttpReply(404, "<html>not here</html>"));
+    ::InterlockedExchange(&g_bInteractive, 0);
+    WriteBytes(UpdateFile(L"update.cab"), "from an earlier run");
+
+    for (IUpdateEventSink* sink : {static_cast<IUpdateEventSink*>(nullptr), static_cast<IUpdateEventSink*>(&m_sink)}) {
+        SCOPED_TRACE(sink ? "with a sink" : "without a sink");
+        m_manager.m_pEventSink = sink;
+        Describe("URL=" + Address("/cut.cab") + "\r\n");
+        EXPECT_TRUE(FAILED(m_manager.DownloadPackage()));
+        Describe("URL=" + Address("/error.cab") + "\r\n");
+        EXPECT_TRUE(FAILED(m_manager.DownloadPackage()));
+        Describe("URL=http://127.0.0.1:" + std::to_string(testing_support::TestHttpServer::UnusedPort()) + "/x.cab\r\n");
+        EXPECT_TRUE(FAILED(m_manager.DownloadPackage()));
+        EXPECT_EQ(std::string("from an earlier run"), ReadBytes(UpdateFile(L"update.cab")));
+    }
+}
+
+} // namespace
