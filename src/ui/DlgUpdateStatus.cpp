@@ -82,21 +82,7 @@ BOOL CDlgUpdateStatus::OnInitDialog()
 
     if (CUpdateManager* pManager = Manager()) {
         pManager->m_fileManager.m_pEventSink = this;
-        CString title;
-        pManager->GetUpdateTitle(title);
-        if (!title.IsEmpty())
-            SetWindowText(title);
-        if (const CLocalUpdateInfo* pLocal = pManager->GetLocalInfo()) {
-            const CString checking = pLocal->ReadCheckingDesc();
-            if (!checking.IsEmpty())
-                SetStatusText(checking);
-            const CString install = pLocal->ReadInstallDesc();
-            if (CWnd* pInstall = GetDlgItem(IDOK); pInstall && !install.IsEmpty())
-                pInstall->SetWindowText(install);
-            const CString cancel = pLocal->ReadCancelDesc();
-            if (CWnd* pCancel = GetDlgItem(IDCANCEL); pCancel && !cancel.IsEmpty())
-                pCancel->SetWindowText(cancel);
-        }
+        ApplyRecordTexts(*pManager);
     }
 
     SetTimer(kCheckTimer, kCheckDelayMs);
@@ -106,6 +92,22 @@ BOOL CDlgUpdateStatus::OnInitDialog()
     SetIcon(hIcon, TRUE);
     SetIcon(hIcon, FALSE);
     return TRUE;
+}
+
+void CDlgUpdateStatus::ApplyRecordTexts(CUpdateManager& manager)
+{
+    CString title;
+    manager.GetUpdateTitle(title);
+    if (!title.IsEmpty())
+        SetWindowText(title);
+    const CLocalUpdateInfo* pLocal = manager.GetLocalInfo();
+    if (!pLocal)
+        return;
+    const CString checking = pLocal->ReadCheckingDesc();
+    if (!checking.IsEmpty())
+        SetStatusText(checking);
+    ReplaceItemText(IDOK, pLocal->ReadInstallDesc());
+    ReplaceItemText(IDCANCEL, pLocal->ReadCancelDesc());
 }
 
 BOOL CDlgUpdateStatus::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
@@ -337,6 +339,13 @@ void CDlgUpdateStatus::StartInstall()
         return;
     pManager->m_fileManager.ReadEdition();
     OnOK();
+}
+
+void CDlgUpdateStatus::ReplaceItemText(int nID, const CString& strText)
+{
+    CWnd* pItem = GetDlgItem(nID);
+    if (pItem && !strText.IsEmpty())
+        pItem->SetWindowText(strText);
 }
 
 void CDlgUpdateStatus::EnableItem(int nID, BOOL bEnable)

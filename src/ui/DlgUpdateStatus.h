@@ -57,11 +57,15 @@ private:
     // and never inside one another.
     enum class Stage { Opened, Checking, Checked, Installing };
 
+    // The record's title, checking text and button captions, where it has them.
+    void ApplyRecordTexts(CUpdateManager& manager);
     void RunCheck();
     void ShowOffer(CUpdateManager& manager, HRESULT hr);
     void ShowNoOffer(CUpdateManager& manager, HRESULT hr);
     CString HostClosingNotice() const;
     CString DownloadLabel() const;
+    // The control's text, unless strText is empty.
+    void ReplaceItemText(int nID, const CString& strText);
     void EnableItem(int nID, BOOL bEnable);
     bool IsSilent() const;
     void WithdrawAsEventSink();
