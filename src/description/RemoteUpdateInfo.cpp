@@ -3,6 +3,8 @@
 #include "description/NewsText.h"
 #include "description/ProfileFile.h"
 
+#include <algorithm>
+
 CRemoteUpdateInfo::CRemoteUpdateInfo(LPCWSTR pszFile) : CUpdateInfo(pszFile) {}
 
 void CRemoteUpdateInfo::LoadClient(const CString& strClientName)
@@ -32,6 +34,11 @@ CString CRemoteUpdateInfo::GetDelDirName(int n) const { return ReadNumberedStrin
 int CRemoteUpdateInfo::ReadClientInt(LPCWSTR pszKey) const
 {
     return static_cast<int>(::GetPrivateProfileIntW(m_strSection, pszKey, 0, m_strFile));
+}
+
+int CRemoteUpdateInfo::ReadListCount(LPCWSTR pszKey) const
+{
+    return std::clamp(ReadClientInt(pszKey), 0, kMaxListEntries);
 }
 
 CString CRemoteUpdateInfo::ReadClientString(LPCWSTR pszKey) const

@@ -27,6 +27,12 @@ public:
     // An integer of the client section ("CABFileSize", "DelFileCount", ...): 0 when missing.
     int ReadClientInt(LPCWSTR pszKey) const;
 
+    // The length of a list ("DelFileCount", "DelDirCount", "IniItemCount"),
+    // at most kMaxListEntries: a tampered count of billions would otherwise
+    // keep the host's call busy for days.
+    int ReadListCount(LPCWSTR pszKey) const;
+    static constexpr int kMaxListEntries = 1024;
+
     CString m_strSection;
     int m_nCanUpdate = 0;
     CString m_strDownloadURL;

@@ -38,7 +38,7 @@ namespace {
 
 void DeleteListedFiles(const CRemoteUpdateInfo& offered, LPCWSTR pszHostFolder)
 {
-    const int nCount = offered.ReadClientInt(L"DelFileCount");
+    const int nCount = offered.ReadListCount(L"DelFileCount");
     for (int i = 1; i <= nCount; ++i) {
         CString path;
         // A tampered description must not reach anything outside the host's
@@ -62,7 +62,7 @@ void DeleteFolder(const CString& path)
 
 void DeleteListedFolders(const CRemoteUpdateInfo& offered, LPCWSTR pszHostFolder)
 {
-    const int nCount = offered.ReadClientInt(L"DelDirCount");
+    const int nCount = offered.ReadListCount(L"DelDirCount");
     for (int i = 1; i <= nCount; ++i) {
         CString path;
         if (ResolveDeletionPath(pszHostFolder, offered.GetDelDirName(i), path) && ::PathFileExistsW(path))

@@ -54,7 +54,7 @@ void CFileManager::ApplyIniItems()
 {
     if (!m_pRemoteInfo)
         return;
-    const int nCount = m_pRemoteInfo->ReadClientInt(L"IniItemCount");
+    const int nCount = m_pRemoteInfo->ReadListCount(L"IniItemCount");
     if (nCount <= 0)
         return;
     const CString hostFolder = AfxGetModuleFolder(nullptr);

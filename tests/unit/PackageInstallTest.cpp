@@ -200,4 +200,19 @@ TEST_F(CompleteUpdate, DeletionListsNeverReachOutsideTheHostFolder)
     EXPECT_FALSE(PathExists(UpdateFile(L"update.ini")));
 }
 
+// A tampered count of billions must not keep NotifyEvent busy for days: the
+// list ends at its 1,024th entry.
+TEST_F(CompleteUpdate, ListsEndAtTheirLimit)
+{
+    WriteBytes(InHost(L"complete-old.dll"), "last entry read");
+    WriteBytes(InHost(L"complete-kept.dll"), "beyond the limit");
+    Record("Version=1.0\r\nServicePack=3\r\nOEMClientName=Acme\r\n");
+    Offer("MajorVerson=1.1\r\nServicePack=4\r\nDelFileCount=2000000000\r\n"
+          "DelFile1024=complete-old.dll\r\nDelFile1025=complete-kept.dll\r\n"
+          "DelDirCount=2000000000\r\n");
+    EXPECT_EQ(S_OK, m_manager.CompleteUpdate());
+    EXPECT_FALSE(PathExists(InHost(L"complete-old.dll")));
+    EXPECT_TRUE(PathExists(InHost(L"complete-kept.dll")));
+}
+
 } // namespace
