@@ -129,7 +129,6 @@ protected:
     static void ResetManager()
     {
         CUpdateManager& manager = Manager();
-        manager.m_bProOffer = 0;
         manager.m_strExtractArgs.Empty();
         manager.m_dwProcessId = 0;
         manager.m_fileManager.m_pEventSink = nullptr;
