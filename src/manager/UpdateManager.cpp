@@ -62,6 +62,9 @@ HRESULT CUpdateManager::CheckUpdate(CCommandLineUpdate* pCmd)
         return E_POINTER;
     m_dwProcessId = pCmd->m_dwProcessId;
     m_bSilent = pCmd->m_bSilent;
+    // The flag speaks of the last check: a process that checks again later
+    // must not keep hiding a standard update behind an old professional offer.
+    m_bProOffer = 0;
 
     const CLocalUpdateInfo* pLocal = m_fileManager.LoadLocalInfo();
     if (!pLocal)

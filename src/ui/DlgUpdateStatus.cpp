@@ -1,9 +1,367 @@
 #include "ui/DlgUpdateStatus.h"
 
-CDlgUpdateStatus::CDlgUpdateStatus(HWND /*hParent*/) {}
+#include "description/LocalUpdateInfo.h"
+#include "framework/AfxDC.h"
+#include "framework/AfxDataExchange.h"
+#include "framework/AfxHandle.h"
+#include "framework/AfxWin.h"
+#include "host/CommandLineUpdate.h"
+#include "host/LocalText.h"
+#include "host/UpdateApp.h"
+#include "manager/UpdateManager.h"
+#include "resources/resource.h"
+#include "ui/StatusTexts.h"
 
-INT_PTR CDlgUpdateStatus::DoModal()
+#include <commctrl.h>
+#include <psapi.h>
+#include <shlwapi.h>
+
+namespace {
+
+const UINT_PTR kCheckTimer = 0;
+const UINT kCheckDelayMs = 200;
+
+// Shown when only the professional edition is newer and the record names no text.
+const wchar_t kUpgradeProfessionText[] = L"点击下面的购买可升级到专业版.";
+
+CUpdateManager* Manager()
 {
-    m_hrResult = E_NOTIMPL;
-    return -1;
+    return theApp.m_pUpdateManager;
+}
+
+// Removes the fetched description. The path is built by hand: a cancel must
+// not create the update folder.
+void DeleteFetchedDescription()
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(AfxGetInstanceHandle(), path, MAX_PATH);
+    ::PathRemoveFileSpecW(path);
+    if (!::PathAppendW(path, L"update") || !::PathAppendW(path, L"update.ini"))
+        return;
+    if (::PathFileExistsW(path))
+        ::DeleteFileW(path);
+}
+
+// The record's text when it has one, else the default.
+CString Override(const CString& strDefault, const CString& strReplacement)
+{
+    return strReplacement.IsEmpty() ? strDefault : strReplacement;
+}
+
+} // namespace
+
+CDlgUpdateStatus::CDlgUpdateStatus(CWnd* pParent) : CDialog(IDD_UPDATE_STATUS, pParent) {}
+
+CDlgUpdateStatus::~CDlgUpdateStatus() = default;
+
+void CDlgUpdateStatus::SetAutoMode(BOOL bAutoMode)
+{
+    m_bAutoMode = bAutoMode;
+}
+
+void CDlgUpdateStatus::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_PROGRESS, m_ctlProgress);
+    DDX_Control(pDX, IDC_BROWSER, m_ctlBrowser);
+}
+
+BOOL CDlgUpdateStatus::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    if (m_bAutoMode) {
+        // Out of sight: the modal loop still shows a hidden template once,
+        // and then it shows off the screen.
+        RECT rc = {};
+        GetWindowRect(&rc);
+        MoveWindow(-(rc.right - rc.left), 0, rc.right - rc.left, rc.bottom - rc.top);
+        ModifyStyle(WS_VISIBLE, 0);
+        ShowWindow(SW_HIDE);
+    }
+
+    if (CUpdateManager* pManager = Manager()) {
+        pManager->m_fileManager.m_pEventSink = this;
+        ApplyRecordTexts(*pManager);
+    }
+
+    SetTimer(kCheckTimer, kCheckDelayMs);
+
+    // A shared icon of the module: nothing to free.
+    HICON hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_UPDATE));
+    SetIcon(hIcon, TRUE);
+    SetIcon(hIcon, FALSE);
+    return TRUE;
+}
+
+void CDlgUpdateStatus::ApplyRecordTexts(CUpdateManager& manager)
+{
+    CString title;
+    manager.GetUpdateTitle(title);
+    if (!title.IsEmpty())
+        SetWindowText(title);
+    const CLocalUpdateInfo* pLocal = manager.GetLocalInfo();
+    if (!pLocal)
+        return;
+    const CString checking = pLocal->ReadCheckingDesc();
+    if (!checking.IsEmpty())
+        SetStatusText(checking);
+    ReplaceItemText(IDOK, pLocal->ReadInstallDesc());
+    ReplaceItemText(IDCANCEL, pLocal->ReadCancelDesc());
+}
+
+BOOL CDlgUpdateStatus::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+{
+    switch (message) {
+    case WM_TIMER:
+        OnTimer(wParam);
+        return FALSE;  // default processing follows
+    case WM_PAINT:
+        OnPaint();
+        *pResult = 0;
+        return TRUE;
+    case WM_DESTROY:
+        WithdrawAsEventSink();
+        break;
+    default:
+        if (g_nUpgradeMessage != 0 && message == g_nUpgradeMessage) {
+            *pResult = OnUpgradeMessage(wParam, lParam);
+            return TRUE;
+        }
+        break;
+    }
+    return CDialog::OnWndMsg(message, wParam, lParam, pResult);
+}
+
+void CDlgUpdateStatus::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent != kCheckTimer || m_stage != Stage::Opened)
+        return;
+    KillTimer(kCheckTimer);
+    RunCheck();
+}
+
+void CDlgUpdateStatus::RunCheck()
+{
+    if (IsSilent() || m_bAutoMode)
+        ShowWindow(SW_HIDE);
+    CUpdateManager* pManager = Manager();
+    if (!pManager) {
+        m_hrResult = E_FAIL;
+        EndDialog(IDCANCEL);
+        return;
+    }
+
+    m_stage = Stage::Checking;
+    const HRESULT hr = pManager->CheckUpdate(m_pCmdLine);
+    m_stage = Stage::Checked;
+
+    if (hr == S_OK && !pManager->m_bProOffer)
+        ShowOffer(*pManager, hr);
+    else
+        ShowNoOffer(*pManager, hr);
+}
+
+void CDlgUpdateStatus::ShowOffer(CUpdateManager& manager, HRESULT hr)
+{
+    if (m_bAutoMode) {
+        m_bAutoMode = 0;
+        CenterWindow();
+    }
+    ShowWindow(SW_SHOW);
+    EnableItem(IDOK, TRUE);
+    m_ctlProgress.ShowWindow(SW_SHOW);
+
+    const CLocalUpdateInfo* pLocal = manager.GetLocalInfo();
+    CString text = Override(LoadLocalString(IDS_NEW_VERSION_FOUND), pLocal ? pLocal->ReadCheckSucceededDesc() : CString());
+    CString version;
+    manager.GetUpdateVersion(version);
+    text = ReplaceVersionPlaceholder(text, version);
+    text += HostClosingNotice();
+    SetStatusText(text);
+
+    CString description;
+    manager.GetUpdateDescription(description);
+    SetNewsText(description);
+    ShowNewsPage(&manager, description);
+    m_hrResult = hr;
+}
+
+void CDlgUpdateStatus::ShowNoOffer(CUpdateManager& manager, HRESULT hr)
+{
+    if (m_bAutoMode) {
+        m_hrResult = E_ABORT;
+        EndDialog(IDCANCEL);
+        return;
+    }
+    EnableItem(IDOK, FALSE);
+
+    CString text = LoadLocalString(IDS_NO_UPDATE_FOUND);
+    if (const CLocalUpdateInfo* pLocal = manager.GetLocalInfo()) {
+        const CString alternative = manager.m_bProOffer
+                                        ? Override(kUpgradeProfessionText, pLocal->ReadUpgradeProfessionDesc())
+                                        : pLocal->ReadCheckFailedDesc();
+        text = Override(text, alternative);
+    }
+    SetStatusText(text);
+
+    if (IsSilent()) {
+        EndDialog(0);
+        return;
+    }
+    ShowNewsPage(&manager, CString());
+    m_hrResult = hr;
+}
+
+CString CDlgUpdateStatus::HostClosingNotice() const
+{
+    if (!m_pCmdLine || m_pCmdLine->m_dwProcessId == 0)
+        return CString();
+    CHandle process(::OpenProcess(PROCESS_ALL_ACCESS, FALSE, m_pCmdLine->m_dwProcessId));
+    if (!process)
+        return CString();
+    wchar_t name[MAX_PATH] = {};
+    ::GetModuleBaseNameW(process.Get(), nullptr, name, MAX_PATH);
+    return L"\n" + FormatWithOneString(LoadLocalString(IDS_PROGRAM_QUITS), name);
+}
+
+int CDlgUpdateStatus::OnUpdateEvent(int nKind, int nParam1, int nParam2, int nParam3)
+{
+    PumpMessages();
+    const bool bRangeEvent = nKind == 2 && nParam1 == -1;
+    if (nKind == 2) {
+        EnableItem(IDOK, FALSE);
+        if (bRangeEvent) {
+            m_ctlProgress.SendMessage(PBM_SETRANGE32, static_cast<WPARAM>(nParam2), static_cast<LPARAM>(nParam3));
+        } else {
+            m_ctlProgress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(nParam1));
+            SetStatusText(DownloadStatusText(DownloadLabel(), FormatByteSize(nParam1), FormatByteSize(nParam2)));
+        }
+    }
+    // The sender does not consult the answer to the range event: a cancel
+    // seen there is kept for the next event, or the download would go on.
+    const BOOL bCancel = bRangeEvent ? (PumpMessages(), m_bCancelRequested) : CheckCancel();
+    if (bCancel)
+        m_hrResult = E_ABORT;
+    return bCancel;
+}
+
+CString CDlgUpdateStatus::DownloadLabel() const
+{
+    CUpdateManager* pManager = Manager();
+    const CLocalUpdateInfo* pLocal = pManager ? pManager->GetLocalInfo() : nullptr;
+    return Override(LoadLocalString(IDS_DOWNLOADING), pLocal ? pLocal->ReadDownloadingDesc() : CString());
+}
+
+void CDlgUpdateStatus::OnOK()
+{
+    CUpdateManager* pManager = Manager();
+    // Neither inside the check nor inside a running install: the pump of
+    // their events would start the install step within them.
+    if (!pManager || m_stage == Stage::Checking || m_stage == Stage::Installing)
+        return;
+    m_stage = Stage::Installing;
+    m_hrResult = pManager->DoUpdate();
+    m_stage = Stage::Checked;
+    CDialog::OnOK();
+}
+
+void CDlgUpdateStatus::OnCancel()
+{
+    m_bCancelRequested = 1;
+    m_hrResult = E_ABORT;
+    DeleteFetchedDescription();
+    EndDialog(IDCANCEL);
+}
+
+LRESULT CDlgUpdateStatus::OnUpgradeMessage(WPARAM /*wParam*/, LPARAM /*lParam*/)
+{
+    if (m_stage == Stage::Checking || m_stage == Stage::Installing)
+        return 0;
+    m_ctlProgress.ShowWindow(SW_SHOW);
+    StartInstall();
+    return 0;
+}
+
+void CDlgUpdateStatus::OnPaint()
+{
+    if (m_bAutoMode && IsWindowVisible())
+        ShowWindow(SW_HIDE);
+    CPaintDC dc(this);
+}
+
+void CDlgUpdateStatus::SetStatusText(LPCWSTR pszText)
+{
+    CWnd* pStatus = GetDlgItem(IDC_STATUS_TEXT);
+    if (!pStatus)
+        return;
+    CString current;
+    pStatus->GetWindowText(current);
+    if (current != pszText)
+        pStatus->SetWindowText(pszText);
+}
+
+void CDlgUpdateStatus::SetNewsText(LPCWSTR pszText)
+{
+    if (CWnd* pNews = GetDlgItem(IDC_NEWS_TEXT))
+        pNews->SetWindowText(pszText);
+}
+
+void CDlgUpdateStatus::PumpMessages()
+{
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // The quit belongs to the thread's outer loop; the work stops for it.
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            m_bCancelRequested = 1;
+            return;
+        }
+        if (!PreTranslateMessage(&msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
+BOOL CDlgUpdateStatus::CheckCancel()
+{
+    PumpMessages();
+    const BOOL bCancel = m_bCancelRequested;
+    m_bCancelRequested = 0;
+    return bCancel;
+}
+
+void CDlgUpdateStatus::StartInstall()
+{
+    CUpdateManager* pManager = Manager();
+    if (!pManager)
+        return;
+    pManager->m_fileManager.ReadEdition();
+    OnOK();
+}
+
+void CDlgUpdateStatus::ReplaceItemText(int nID, const CString& strText)
+{
+    CWnd* pItem = GetDlgItem(nID);
+    if (pItem && !strText.IsEmpty())
+        pItem->SetWindowText(strText);
+}
+
+void CDlgUpdateStatus::EnableItem(int nID, BOOL bEnable)
+{
+    if (CWnd* pItem = GetDlgItem(nID))
+        pItem->EnableWindow(bEnable);
+}
+
+bool CDlgUpdateStatus::IsSilent() const
+{
+    return m_pCmdLine && m_pCmdLine->m_bSilent;
+}
+
+void CDlgUpdateStatus::WithdrawAsEventSink()
+{
+    CUpdateManager* pManager = Manager();
+    if (pManager && pManager->m_fileManager.m_pEventSink == this)
+        pManager->m_fileManager.m_pEventSink = nullptr;
 }

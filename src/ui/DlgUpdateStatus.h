@@ -1,19 +1,74 @@
-// The modal dialog through which an interactive or automatic update runs.
+// The modal dialog through which an interactive or automatic update runs: it
+// checks 200 ms after it opens, shows the verdict and the news, installs on
+// Install, and receives the manager's progress as its event sink.
 #pragma once
 
-#include <windows.h>
+#include "framework/AfxCtrl.h"
+#include "framework/AfxDialog.h"
+#include "manager/UpdateEventSink.h"
 
 class CCommandLineUpdate;
+class CUpdateManager;
 
-class CDlgUpdateStatus {
+class CDlgUpdateStatus : public CDialog, public IUpdateEventSink {
 public:
-    explicit CDlgUpdateStatus(HWND hParent = nullptr);
-    virtual ~CDlgUpdateStatus() = default;
+    explicit CDlgUpdateStatus(CWnd* pParent = nullptr);
+    ~CDlgUpdateStatus() override;
 
-    void SetAutoMode(BOOL bAuto) { m_bAutoMode = bAuto; }
-    virtual INT_PTR DoModal();
+    // Automatic mode: the dialog stays out of sight unless an update is offered.
+    void SetAutoMode(BOOL bAutoMode);
 
+    // Keeps the dialog alive while the manager works, shows the package
+    // download, and answers whether the user has cancelled.
+    int OnUpdateEvent(int nKind, int nParam1, int nParam2, int nParam3) override;
+
+    // Sets the status line only when the text differs, so that progress does not flicker.
+    void SetStatusText(LPCWSTR pszText);
+    void SetNewsText(LPCWSTR pszText);
+    // Handles every message waiting in the thread's queue.
+    void PumpMessages();
+    // Pumps, then returns the cancellation request and clears it.
+    BOOL CheckCancel();
+    // Re-reads the edition, then installs as Install does.
+    void StartInstall();
+    // The purchase page under the news box.
+    void ShowNewsPage(CUpdateManager* pManager, const CString& strText);
+
+    CProgressCtrl m_ctlProgress;
+    BOOL m_bCancelRequested = 0;
     BOOL m_bAutoMode = 0;
-    CCommandLineUpdate* m_pCmdLine = nullptr;
+    CWnd m_ctlBrowser;
+    CCommandLineUpdate* m_pCmdLine = nullptr;  // borrowed
     HRESULT m_hrResult = S_OK;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+
+    void OnTimer(UINT_PTR nIDEvent);
+    LRESULT OnUpgradeMessage(WPARAM wParam, LPARAM lParam);
+    void OnPaint();
+
+private:
+    // Where the dialog is in its one run; the check and the install each run once
+    // and never inside one another.
+    enum class Stage { Opened, Checking, Checked, Installing };
+
+    // The record's title, checking text and button captions, where it has them.
+    void ApplyRecordTexts(CUpdateManager& manager);
+    void RunCheck();
+    void ShowOffer(CUpdateManager& manager, HRESULT hr);
+    void ShowNoOffer(CUpdateManager& manager, HRESULT hr);
+    CString HostClosingNotice() const;
+    CString DownloadLabel() const;
+    // The control's text, unless strText is empty.
+    void ReplaceItemText(int nID, const CString& strText);
+    void EnableItem(int nID, BOOL bEnable);
+    bool IsSilent() const;
+    void WithdrawAsEventSink();
+
+    Stage m_stage = Stage::Opened;
 };

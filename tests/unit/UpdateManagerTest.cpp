@@ -176,6 +176,16 @@ TEST_F(UpdateManagerTest, OnlyTheProfessionalOfferInstallsNothing)
     EXPECT_STREQ(L"", m_manager.m_strExtractArgs);
 }
 
+TEST_F(UpdateManagerTest, TheProfessionalOfferSpeaksOfTheLastCheckOnly)
+{
+    Describe("MajorVerson=1.0\r\nServicePack=3\r\nServiceProPack=6\r\n");
+    ASSERT_EQ(S_OK, Check());
+    ASSERT_EQ(1, m_manager.m_bProOffer);
+    Describe("MajorVerson=1.0\r\nServicePack=4\r\nServiceProPack=6\r\n");
+    EXPECT_EQ(S_OK, Check());
+    EXPECT_EQ(0, m_manager.m_bProOffer);
+}
+
 UINT WaitForStop(LPVOID pParam)
 {
     static_cast<CEvent*>(pParam)->Lock(60000);

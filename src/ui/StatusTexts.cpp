@@ -1,0 +1,44 @@
+#include "ui/StatusTexts.h"
+
+#include <shlwapi.h>
+
+CString ReplaceVersionPlaceholder(const CString& text, const CString& version)
+{
+    CString result(text);
+    result.Replace(L"{Version}", version.IsEmpty() ? CString() : L"(" + version + L")");
+    return result;
+}
+
+CString FormatWithOneString(const CString& pattern, const CString& name)
+{
+    CString result;
+    bool bNameUsed = false;
+    const int nLength = pattern.GetLength();
+    for (int i = 0; i < nLength; ++i) {
+        const wchar_t ch = pattern[i];
+        const wchar_t next = i + 1 < nLength ? pattern[i + 1] : L'\0';
+        if (ch == L'%' && next == L'%') {
+            result += L'%';
+            ++i;
+        } else if (ch == L'%' && next == L's' && !bNameUsed) {
+            result += name;
+            bNameUsed = true;
+            ++i;
+        } else {
+            result += ch;
+        }
+    }
+    return result;
+}
+
+CString DownloadStatusText(const CString& label, const CString& received, const CString& total)
+{
+    return label + L": " + received + L" of " + total;
+}
+
+CString FormatByteSize(LONGLONG nBytes)
+{
+    wchar_t buffer[32] = {};
+    ::StrFormatByteSizeW(nBytes, buffer, ARRAYSIZE(buffer));
+    return CString(buffer);
+}

@@ -1,0 +1,682 @@
+// The status dialog, run as the exports run it against a local update
+// service, while a person reads and presses it from another thread. What the
+// dialog does to its own windows is recorded on its thread by a message spy.
+#include "framework/AfxWnd.h"
+#include "host/CommandLineUpdate.h"
+#include "host/UpdateApp.h"
+#include "manager/UpdateManager.h"
+#include "resources/resource.h"
+#include "support/ThreadMessageSpy.h"
+#include "support/WindowDriver.h"
+#include "ui/DlgUpdateStatus.h"
+#include "ui/StatusTexts.h"
+#include "unit/ChildHost.h"
+#include "unit/NetworkFiles.h"
+#include "update.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace testing_support;
+
+namespace {
+
+const std::wstring kChecking = L"正在检查是否更新, 请稍候...";
+const std::wstring kNoUpdate = L"检查完毕, 没有找到可用更新.";
+const std::wstring kProOnly = L"点击下面的购买可升级到专业版.";
+const std::wstring kDownloading = L"正在下载: ";
+// The news as the description writes it ("+" for a line break), and as the dialog shows it.
+const char kNews[] = "修复了若干问题+新增了专业版功能";
+const std::wstring kNewsShown = L"修复了若干问题\r\n新增了专业版功能";
+
+enum class Verdict { Offered, Nothing, ProOnly };
+
+bool IsDialogWindow(HWND hWnd)
+{
+    wchar_t name[16] = {};
+    ::GetClassNameW(hWnd, name, ARRAYSIZE(name));
+    return lstrcmpW(name, L"#32770") == 0;
+}
+
+bool ItemEnabled(HWND hDlg, int id)
+{
+    return ::IsWindowEnabled(::GetDlgItem(hDlg, id)) != FALSE;
+}
+
+bool ItemVisible(HWND hDlg, int id)
+{
+    return ::IsWindowVisible(::GetDlgItem(hDlg, id)) != FALSE;
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& suffix)
+{
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The end of a download line: " of " and the total as the shell writes it.
+std::wstring OfTotal(size_t nTotal)
+{
+    return std::wstring(L" of ") + FormatByteSize(static_cast<LONGLONG>(nTotal)).GetString();
+}
+
+// Waits until the check has put its verdict into the status line (which is
+// empty only while the dialog is being made).
+bool WaitChecked(HWND hDlg, const std::wstring& checking = kChecking)
+{
+    return WaitUntil([&] {
+        const std::wstring status = ItemText(hDlg, IDC_STATUS_TEXT);
+        return !status.empty() && status != checking;
+    });
+}
+
+bool WaitDownloading(HWND hDlg)
+{
+    return WaitUntil([&] { return StartsWith(ItemText(hDlg, IDC_STATUS_TEXT), kDownloading); });
+}
+
+// What the dialog did to its windows, seen on its own thread.
+struct DialogWatch {
+    int nDialogs = 0;                      // dialogs initialised
+    std::vector<RECT> onScreen;            // placements while visible with a part on the screen
+    std::vector<std::wstring> statusTexts; // every text set into the status line
+    std::vector<bool> installEnabledAtDownloadText;
+    std::vector<std::pair<WPARAM, LPARAM>> ranges;  // PBM_SETRANGE32
+    int nPositions = 0;                    // PBM_SETPOS
+};
+
+struct Outcome {
+    INT_PTR endCode = -2;
+    HRESULT result = E_UNEXPECTED;
+};
+
+class StatusDialogTest : public NetworkFilesTest {
+protected:
+    void SetUp() override
+    {
+        NetworkFilesTest::SetUp();
+        ASSERT_TRUE(m_spy.Installed());
+        m_spy.onSent = [this](HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+            Record(hWnd, message, wParam, lParam);
+        };
+        ResetManager();
+        Install("");
+        m_package.assign(256 * 1024, 'P');
+        ServePackage(HttpReply());
+        m_cmd.m_strUrl = m_server.Url("/check").c_str();
+    }
+
+    void TearDown() override
+    {
+        ResetManager();
+        NetworkFilesTest::TearDown();
+    }
+
+    static CUpdateManager& Manager() { return *theApp.m_pUpdateManager; }
+
+    // The manager outlives the tests: what one run leaves must not reach the next.
+    static void ResetManager()
+    {
+        CUpdateManager& manager = Manager();
+        manager.m_strExtractArgs.Empty();
+        manager.m_dwProcessId = 0;
+        manager.m_fileManager.m_pEventSink = nullptr;
+    }
+
+    // The installed record: version 1.0, service packs 3 and 5, client Acme.
+    static void Install(const std::string& dialogKeys, const std::string& version = "1.0")
+    {
+        WriteBytes(UpdateFile(L"update.log"), "[Files]\r\nVersion=" + version +
+                                                  "\r\nServicePack=3\r\nServiceProPack=5\r\nOEMClientName=Acme\r\n"
+                                                  "[Dialog]\r\n" + dialogKeys);
+    }
+
+    std::string Address(const std::string& target) const
+    {
+        const std::wstring url = m_server.Url(target);
+        return std::string(url.begin(), url.end());
+    }
+
+    void Describe(Verdict verdict, HttpReply reply = HttpReply(), const std::string& version = "1.0",
+                  bool bSizes = true)
+    {
+        const char* packs = verdict == Verdict::Offered ? "ServicePack=4\r\nServiceProPack=5\r\n"
+                          : verdict == Verdict::Nothing ? "ServicePack=3\r\nServiceProPack=5\r\n"
+                                                        : "ServicePack=3\r\nServiceProPack=6\r\n";
+        const std::string size = std::to_string(m_package.size());
+        reply.body = "[OEMClient_Acme]\r\nMajorVerson=" + version + "\r\n" + packs + "CanUpdate=1\r\nUpdateInfo=" +
+                     kNews + "\r\nURL=" + Address("/update.cab") + "\r\nURL_PRO=" + Address("/pro.cab") + "\r\n" +
+                     (bSizes ? "CABFileSize=" + size + "\r\nProCABFileSize=" + size + "\r\n" : "");
+        m_server.Serve("/check", reply);
+    }
+
+    void ServePackage(HttpReply reply)
+    {
+        reply.body = m_package;
+        m_server.Serve("/update.cab", reply);
+        m_server.Serve("/pro.cab", reply);
+    }
+
+    // A package that takes seconds to arrive.
+    void ServeSlowPackage()
+    {
+        m_package.assign(2 * 1024 * 1024, 'S');
+        HttpReply reply;
+        reply.trickleBytes = 4096;
+        reply.trickleDelayMs = 20;
+        ServePackage(reply);
+    }
+
+    size_t RequestCount(const std::string& target) const
+    {
+        const auto requests = m_server.Requests();
+        return static_cast<size_t>(std::count_if(requests.begin(), requests.end(),
+                                                 [&](const HttpRequestLine& r) { return r.target == target; }));
+    }
+
+    // Runs `run` here while `act` plays the person once a dialog window
+    // exists. A dialog still open after `act` is ended with WM_QUIT, which is
+    // then taken from the queue again, so that a failing test cannot hang.
+    template <typename Run>
+    static auto Drive(Run run, const std::function<void(HWND)>& act)
+    {
+        const DWORD dialogThread = ::GetCurrentThreadId();
+        bool bQuitPosted = false;
+        std::thread person([&] {
+            HWND hDlg = WaitForWindow(L"#32770");
+            if (hDlg)
+                act(hDlg);
+            if (!hDlg || !WaitForWindowGone(hDlg)) {
+                ADD_FAILURE() << "the dialog did not end";
+                bQuitPosted = true;
+                ::PostThreadMessageW(dialogThread, WM_QUIT, 0, 0);
+            }
+        });
+        const auto result = run();
+        person.join();
+        MSG msg;
+        if (bQuitPosted)
+            ::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        return result;
+    }
+
+    Outcome RunDialog(BOOL bAutoMode, const std::function<void(HWND)>& act)
+    {
+        CDlgUpdateStatus dlg;
+        dlg.m_pCmdLine = &m_cmd;
+        if (bAutoMode)
+            dlg.SetAutoMode(TRUE);
+        Outcome outcome;
+        outcome.endCode = Drive([&] { return dlg.DoModal(); }, act);
+        outcome.result = dlg.m_hrResult;
+        // Gone with its window: later work must not reach it.
+        EXPECT_EQ(nullptr, Manager().m_fileManager.m_pEventSink);
+        return outcome;
+    }
+
+    HRESULT RunExport(decltype(&UpdateMain) pfnExport, const std::function<void(HWND)>& act)
+    {
+        const std::wstring url = m_cmd.m_strUrl.GetString();
+        const std::wstring pid = std::to_wstring(m_cmd.m_dwProcessId);
+        std::vector<LPCWSTR> argv = {L"update.exe", url.c_str()};
+        if (m_cmd.m_dwProcessId)
+            argv.insert(argv.end(), {L"/pid", pid.c_str()});
+        const auto run = [&] { return pfnExport(argv.data(), static_cast<int>(argv.size())); };
+        const HRESULT hr = act ? Drive(run, act) : run();
+        EXPECT_EQ(nullptr, Manager().m_fileManager.m_pEventSink);
+        return hr;
+    }
+
+    void Record(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        HWND hParent = ::GetParent(hWnd);
+        const bool bDialog = IsDialogWindow(hWnd);
+        const bool bInDialog = hParent && IsDialogWindow(hParent);
+        if (bDialog && message == WM_INITDIALOG)
+            ++m_watch.nDialogs;
+        if (bDialog && message == WM_WINDOWPOSCHANGED && ::IsWindowVisible(hWnd)) {
+            RECT rc, screen = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}, common;
+            ::GetWindowRect(hWnd, &rc);
+            if (::IntersectRect(&common, &rc, &screen))
+                m_watch.onScreen.push_back(rc);
+        }
+        if (!bInDialog)
+            return;
+        const int id = ::GetDlgCtrlID(hWnd);
+        if (id == IDC_STATUS_TEXT && message == WM_SETTEXT) {
+            const std::wstring text = reinterpret_cast<LPCWSTR>(lParam);
+            m_watch.statusTexts.push_back(text);
+            if (StartsWith(text, kDownloading))
+                m_watch.installEnabledAtDownloadText.push_back(ItemEnabled(hParent, IDOK));
+        }
+        if (id == IDC_PROGRESS && message == PBM_SETRANGE32)
+            m_watch.ranges.emplace_back(wParam, lParam);
+        if (id == IDC_PROGRESS && message == PBM_SETPOS)
+            ++m_watch.nPositions;
+    }
+
+    // The status texts of the download, whose label is given.
+    std::vector<std::wstring> DownloadTexts(const std::wstring& label = L"正在下载") const
+    {
+        std::vector<std::wstring> texts;
+        for (const std::wstring& text : m_watch.statusTexts) {
+            if (StartsWith(text, label + L": "))
+                texts.push_back(text);
+        }
+        return texts;
+    }
+
+    DialogWatch m_watch;
+    CCommandLineUpdate m_cmd;
+    std::string m_package;
+    int m_nHolds = 0;  // replies held so far, as the server counts them
+    ThreadMessageSpy m_spy;  // last: it goes first
+};
+
+enum class Action {
+    None,
+    Install,              // once the check has offered the update
+    CancelWhenChecked,    // once the verdict is shown
+    CancelWhileChecking,  // while the description is on its way
+};
+
+struct ResultCase {
+    const char* name;
+    Verdict verdict;
+    BOOL silent;
+    BOOL autoMode;
+    Action action;
+    INT_PTR endCode;
+    HRESULT result;
+};
+
+TEST_F(StatusDialogTest, EveryWayOutEndsWithItsCodeAndResult)
+{
+    const ResultCase cases[] = {
+        {"Install", Verdict::Offered, 0, 0, Action::Install, IDOK, S_OK},
+        {"Cancel while offered", Verdict::Offered, 0, 0, Action::CancelWhenChecked, IDCANCEL, E_ABORT},
+        {"Cancel while nothing is offered", Verdict::Nothing, 0, 0, Action::CancelWhenChecked, IDCANCEL, E_ABORT},
+        {"Cancel while only the professional package is newer", Verdict::ProOnly, 0, 0, Action::CancelWhenChecked,
+         IDCANCEL, E_ABORT},
+        {"automatic mode, nothing offered", Verdict::Nothing, 0, 1, Action::None, IDCANCEL, E_ABORT},
+        {"silent mode, nothing offered", Verdict::Nothing, 1, 0, Action::None, 0, S_OK},
+        // The check's own failure is the result: the cancelled fetch yields no description.
+        {"Cancel during the check", Verdict::Offered, 0, 0, Action::CancelWhileChecking, IDCANCEL, E_FAIL},
+        {"Cancel during a silent check", Verdict::Offered, 1, 0, Action::CancelWhileChecking, 0, E_ABORT},
+    };
+    for (const ResultCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetManager();
+        m_watch = DialogWatch();
+        HttpReply description;
+        if (c.action == Action::CancelWhileChecking) {
+            description.holdsAt = {10};
+            // A description of an earlier check, which Cancel removes.
+            WriteBytes(UpdateFile(L"update.ini"), "[OEMClient_Acme]\r\n");
+        }
+        Describe(c.verdict, description);
+        const int nHolds = c.action == Action::CancelWhileChecking ? ++m_nHolds : m_nHolds;
+        m_cmd.m_bSilent = c.silent;
+
+        const Outcome outcome = RunDialog(c.autoMode, [&](HWND h) {
+            switch (c.action) {
+            case Action::None:
+                break;
+            case Action::Install:
+                ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(h, IDOK); }));
+                PressButton(h, IDOK);
+                break;
+            case Action::CancelWhenChecked:
+                ASSERT_TRUE(WaitChecked(h));
+                PressButton(h, IDCANCEL);
+                break;
+            case Action::CancelWhileChecking:
+                ASSERT_TRUE(m_server.WaitUntilHeld(nHolds));
+                PressButton(h, IDCANCEL);
+                ASSERT_TRUE(WaitUntil([] { return !PathExists(UpdateFile(L"update.ini")); }));
+                m_server.Release();
+                break;
+            }
+        });
+        EXPECT_EQ(c.endCode, outcome.endCode);
+        EXPECT_EQ(c.result, outcome.result);
+        if (c.action == Action::CancelWhenChecked) {
+            EXPECT_FALSE(PathExists(UpdateFile(L"update.ini")));
+        }
+        if (c.action == Action::Install) {
+            EXPECT_EQ(m_package, ReadBytes(UpdateFile(L"update.cab")));
+            EXPECT_FALSE(Manager().m_strExtractArgs.IsEmpty());
+        }
+        if (c.autoMode) {
+            EXPECT_TRUE(m_watch.onScreen.empty()) << "seen at " << m_watch.onScreen[0].left;
+        }
+    }
+}
+
+TEST_F(StatusDialogTest, TheExportsReturnTheDialogsResult)
+{
+    const struct {
+        const char* name;
+        decltype(&UpdateMain) pfnExport;
+        Verdict verdict;
+        int button;  // pressed once the verdict is shown; 0: no dialog is expected
+        HRESULT result;
+    } cases[] = {
+        {"UpdateMain, Install", UpdateMain, Verdict::Offered, IDOK, S_OK},
+        {"UpdateMain, Cancel", UpdateMain, Verdict::Nothing, IDCANCEL, E_ABORT},
+        {"IsAutoUpdate, Install", IsAutoUpdate, Verdict::Offered, IDOK, S_OK},
+        {"IsAutoUpdate, Cancel", IsAutoUpdate, Verdict::Offered, IDCANCEL, E_NOTIMPL},
+        {"IsAutoUpdate, nothing offered", IsAutoUpdate, Verdict::Nothing, 0, E_ABORT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetManager();
+        m_watch = DialogWatch();
+        Describe(c.verdict);
+        RECT rcShown = {};
+        const HRESULT hr = RunExport(c.pfnExport, !c.button ? std::function<void(HWND)>() : [&](HWND h) {
+            ASSERT_TRUE(WaitChecked(h));
+            ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(h) != FALSE; }));
+            ::GetWindowRect(h, &rcShown);
+            PressButton(h, c.button);
+        });
+        EXPECT_EQ(c.result, hr);
+        EXPECT_EQ(c.button ? 1 : 0, m_watch.nDialogs);
+        if (c.pfnExport != IsAutoUpdate || !c.button)
+            continue;
+        // Automatic mode: out of sight until the offer, then centred on the work area.
+        RECT work;
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        const POINT centred = CenteredPosition(rcShown, work, work);
+        EXPECT_EQ(centred.x, rcShown.left);
+        EXPECT_EQ(centred.y, rcShown.top);
+        ASSERT_FALSE(m_watch.onScreen.empty());
+        EXPECT_EQ(centred.x, m_watch.onScreen.front().left) << "on the screen before it was centred";
+    }
+    EXPECT_EQ(0, g_bInteractive);  // IsAutoUpdate cleared it for good
+}
+
+struct OfferLineCase {
+    const char* name;
+    const char* installed;
+    const char* offered;
+    enum { NoHost, RunningHost, UnknownHost } host;
+    LPCWSTR expected;
+};
+
+TEST_F(StatusDialogTest, TheOfferShowsTheVersionTheNewsAndTheHostThatWillClose)
+{
+    const OfferLineCase cases[] = {
+        {"a new version", "1.0", "2.1", OfferLineCase::NoHost, L"发现新的版本(2.1), 是否更新?"},
+        {"no version text", "", "", OfferLineCase::NoHost, L"发现新的版本, 是否更新?"},
+        {"a running host", "1.0", "1.0", OfferLineCase::RunningHost,
+         L"发现新的版本(1.0), 是否更新?\nkill_child.exe 自动退出."},
+        {"a host that cannot be opened", "1.0", "1.0", OfferLineCase::UnknownHost, L"发现新的版本(1.0), 是否更新?"},
+    };
+    size_t nChecks = 0;
+    for (const OfferLineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetManager();
+        Install("", c.installed);
+        Describe(Verdict::Offered, HttpReply(), c.offered);
+        ChildHost host(L"ignore");
+        ASSERT_TRUE(host.Started());
+        m_cmd.m_dwProcessId = c.host == OfferLineCase::RunningHost ? host.Id()
+                            : c.host == OfferLineCase::UnknownHost ? 0xFFFFFFF0u
+                                                                   : 0;
+        std::wstring status, news;
+        bool bInstallEnabled = false, bProgressVisible = false;
+        const Outcome outcome = RunDialog(FALSE, [&](HWND h) {
+            ASSERT_TRUE(WaitChecked(h));
+            status = ItemText(h, IDC_STATUS_TEXT);
+            news = ItemText(h, IDC_NEWS_TEXT);
+            bInstallEnabled = ItemEnabled(h, IDOK);
+            bProgressVisible = ItemVisible(h, IDC_PROGRESS);
+            ::SendMessageW(h, WM_TIMER, 0, 0);  // the check runs once
+            PressButton(h, IDCANCEL);
+        });
+        EXPECT_EQ(++nChecks, RequestCount("/check"));
+        EXPECT_EQ(c.expected, status);
+        EXPECT_EQ(kNewsShown, news);
+        EXPECT_TRUE(bInstallEnabled);
+        EXPECT_TRUE(bProgressVisible);
+        EXPECT_EQ(IDCANCEL, outcome.endCode);
+        EXPECT_EQ(STILL_ACTIVE, host.WaitForExitCode(0));
+        m_cmd.m_dwProcessId = 0;
+    }
+}
+
+struct StageTexts {
+    const char* name;
+    std::string dialogKeys;  // of the installed record, in the ANSI code page
+    std::wstring title, checking, install, cancel, offered, label;
+};
+
+TEST_F(StatusDialogTest, TheRecordReplacesTheTextsOfEveryStage)
+{
+    const StageTexts cases[] = {
+        {"defaults", "", L"更新", kChecking, L"安装", L"取消", L"发现新的版本(1.0), 是否更新?", L"正在下载"},
+        {"replaced",
+         AnsiBytes(L"UpdateTitle=Acme 更新\r\nCheckingDesc=Acme 正在检查\r\nInstallDesc=现在安装\r\n"
+                   L"CancelDesc=以后再说\r\nCheckSucceededDesc=Acme {Version} 可用\r\nDownloadingDesc=Acme 下载中\r\n"),
+         L"Acme 更新", L"Acme 正在检查", L"现在安装", L"以后再说", L"Acme (1.0) 可用", L"Acme 下载中"},
+    };
+    for (const StageTexts& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetManager();
+        m_watch = DialogWatch();
+        Install(c.dialogKeys);
+        HttpReply description;
+        description.holdsAt = {10};
+        Describe(Verdict::Offered, description);
+        const int nHolds = ++m_nHolds;
+        std::wstring title, checking, install, cancel, offered;
+        const Outcome outcome = RunDialog(FALSE, [&](HWND h) {
+            ASSERT_TRUE(m_server.WaitUntilHeld(nHolds));
+            title = WindowText(h);
+            checking = ItemText(h, IDC_STATUS_TEXT);
+            install = ItemText(h, IDOK);
+            cancel = ItemText(h, IDCANCEL);
+            m_server.Release();
+            ASSERT_TRUE(WaitChecked(h, checking));
+            offered = ItemText(h, IDC_STATUS_TEXT);
+            PressButton(h, IDOK);
+        });
+        EXPECT_EQ(c.title, title);
+        EXPECT_EQ(c.checking, checking);
+        EXPECT_EQ(c.install, install);
+        EXPECT_EQ(c.cancel, cancel);
+        EXPECT_EQ(c.offered, offered);
+        EXPECT_EQ(IDOK, outcome.endCode);
+        EXPECT_EQ(S_OK, outcome.result);
+        const std::vector<std::wstring> texts = DownloadTexts(c.label);
+        ASSERT_FALSE(texts.empty());
+        EXPECT_TRUE(EndsWith(texts.back(), OfTotal(m_package.size()))) << testing::PrintToString(texts.back());
+    }
+}
+
+TEST_F(StatusDialogTest, TheRecordReplacesTheTextOfAVerdictWithoutAnUpdate)
+{
+    const struct {
+        const char* name;
+        std::wstring dialogKeys;
+        Verdict verdict;
+        std::wstring expected;
+    } cases[] = {
+        {"nothing new", L"", Verdict::Nothing, kNoUpdate},
+        {"nothing new, replaced", L"CheckFailedDesc=已是最新版本\r\n", Verdict::Nothing, L"已是最新版本"},
+        {"only the professional package", L"", Verdict::ProOnly, kProOnly},
+        {"only the professional package, replaced", L"UpgradeProfessionDesc=购买专业版\r\n", Verdict::ProOnly,
+         L"购买专业版"},
+        {"only the professional package, another text replaced", L"CheckFailedDesc=已是最新版本\r\n",
+         Verdict::ProOnly, kProOnly},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetManager();
+        Install(AnsiBytes(c.dialogKeys));
+        Describe(c.verdict);
+        std::wstring status, news = L"?";
+        bool bInstallEnabled = true;
+        const Outcome outcome = RunDialog(FALSE, [&](HWND h) {
+            ASSERT_TRUE(WaitChecked(h));
+            status = ItemText(h, IDC_STATUS_TEXT);
+            news = ItemText(h, IDC_NEWS_TEXT);
+            bInstallEnabled = ItemEnabled(h, IDOK);
+            PressButton(h, IDCANCEL);
+        });
+        EXPECT_EQ(c.expected, status);
+        EXPECT_EQ(L"", news);
+        EXPECT_FALSE(bInstallEnabled);
+        EXPECT_EQ(E_ABORT, outcome.result);
+    }
+}
+
+TEST_F(StatusDialogTest, ProgressMovesTheBarOnEveryEventAndTheStatusLineOnlyWhenItsTextChanges)
+{
+    for (const bool bSize : {true, false}) {
+        SCOPED_TRACE(bSize ? "with the package size" : "without a size: an empty range");
+        ResetManager();
+        m_watch = DialogWatch();
+        // Pauses in which polls find nothing new.
+        m_package.assign(1024 * 1024, 'M');
+        HttpReply slow;
+        slow.trickleBytes = 64 * 1024;
+        slow.trickleDelayMs = 50;
+        ServePackage(slow);
+        Describe(Verdict::Offered, HttpReply(), "1.0", bSize);
+        const Outcome outcome = RunDialog(FALSE, [&](HWND h) {
+            ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(h, IDOK); }));
+            PressButton(h, IDOK);
+        });
+        EXPECT_EQ(IDOK, outcome.endCode);
+        EXPECT_EQ(S_OK, outcome.result);
+
+        const LONG nSize = bSize ? static_cast<LONG>(m_package.size()) : 0;
+        EXPECT_EQ((std::vector<std::pair<WPARAM, LPARAM>>{{0, nSize}}), m_watch.ranges);
+        const std::vector<std::wstring> texts = DownloadTexts();
+        const std::set<std::wstring> distinct(texts.begin(), texts.end());
+        EXPECT_GE(distinct.size(), 3u);
+        EXPECT_EQ(distinct.size(), texts.size()) << "a text was set twice";
+        const auto repeat = std::adjacent_find(m_watch.statusTexts.begin(), m_watch.statusTexts.end());
+        EXPECT_EQ(m_watch.statusTexts.end(), repeat) << "set again: " << testing::PrintToString(*repeat);
+        EXPECT_GT(m_watch.nPositions, static_cast<int>(texts.size()));
+        ASSERT_FALSE(texts.empty());
+        EXPECT_TRUE(EndsWith(texts.back(), OfTotal(static_cast<size_t>(nSize)))) << testing::PrintToString(texts.back());
+        EXPECT_EQ(std::vector<bool>(texts.size(), false), m_watch.installEnabledAtDownloadText);
+    }
+}
+
+TEST_F(StatusDialogTest, CancelDuringTheDownloadStopsItAndKeepsTheHost)
+{
+    ServeSlowPackage();
+    Describe(Verdict::Offered);
+    ChildHost host(L"ignore");
+    ASSERT_TRUE(host.Started());
+    m_cmd.m_dwProcessId = host.Id();
+    const Outcome outcome = RunDialog(FALSE, [&](HWND h) {
+        ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(h, IDOK); }));
+        PressButton(h, IDOK);
+        ASSERT_TRUE(WaitDownloading(h));
+        EXPECT_FALSE(ItemEnabled(h, IDOK));
+        EXPECT_TRUE(ItemVisible(h, IDC_PROGRESS));
+        PressButton(h, IDCANCEL);
+    });
+    // The install step ran to its end: its handler ends the dialog with IDOK.
+    EXPECT_EQ(IDOK, outcome.endCode);
+    EXPECT_EQ(E_ABORT, outcome.result);
+    EXPECT_EQ(STILL_ACTIVE, host.WaitForExitCode(0));
+    EXPECT_TRUE(Manager().m_strExtractArgs.IsEmpty());
+    EXPECT_FALSE(PathExists(UpdateFile(L"update.cab")));
+}
+
+TEST_F(StatusDialogTest, ACancelRightAfterInstallIsNotLostInTheDownloadsFirstEvent)
+{
+    // The sender does not read the answer to the download's first event.
+    Describe(Verdict::Offered);
+    ChildHost host(L"ignore");
+    ASSERT_TRUE(host.Started());
+    m_cmd.m_dwProcessId = host.Id();
+    m_spy.onTaken = [](const MSG& msg) {
+        if (msg.message == WM_COMMAND && LOWORD(msg.wParam) == IDOK && IsDialogWindow(msg.hwnd))
+            PressButton(msg.hwnd, IDCANCEL);  // queued before the install step starts
+    };
+    const Outcome outcome = RunDialog(FALSE, [&](HWND h) {
+        ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(h, IDOK); }));
+        PressButton(h, IDOK);
+    });
+    EXPECT_EQ(IDOK, outcome.endCode);
+    EXPECT_EQ(E_ABORT, outcome.result);
+    EXPECT_EQ(STILL_ACTIVE, host.WaitForExitCode(0));
+    EXPECT_TRUE(Manager().m_strExtractArgs.IsEmpty());
+}
+
+TEST_F(StatusDialogTest, TheUpgradeMessageInstallsWhenNothingIsOfferedAndOnlyOnce)
+{
+    // Only the professional package is newer; the host switches the edition
+    // and sends the message, twice, and Install is pressed during the install.
+    HttpReply held;
+    held.holdsAt = {64 * 1024};
+    ServePackage(held);
+    Describe(Verdict::ProOnly);
+    const int nHolds = ++m_nHolds;
+    std::wstring status;
+    bool bInstallEnabled = true, bProgressVisible = false;
+    LRESULT secondAnswer = 0;
+    const Outcome outcome = RunDialog(FALSE, [&](HWND h) {
+        ASSERT_TRUE(WaitChecked(h));
+        status = ItemText(h, IDC_STATUS_TEXT);
+        bInstallEnabled = ItemEnabled(h, IDOK);
+        WriteBytes(AmbrelIniPath(), "[Config]\r\nIsProUpdate=1\r\n");
+        ::PostMessageW(h, g_nUpgradeMessage, 0, 0);
+        ASSERT_TRUE(WaitDownloading(h));
+        bProgressVisible = ItemVisible(h, IDC_PROGRESS);
+        DWORD_PTR answer = 0;
+        secondAnswer = ::SendMessageTimeoutW(h, g_nUpgradeMessage, 0, 0, SMTO_NORMAL, 20000, &answer);
+        PressButton(h, IDOK);
+        ASSERT_TRUE(m_server.WaitUntilHeld(nHolds));
+        m_server.Release();
+    });
+    EXPECT_EQ(kProOnly, status);
+    EXPECT_FALSE(bInstallEnabled);
+    EXPECT_TRUE(bProgressVisible);
+    EXPECT_NE(0, secondAnswer) << "the second message was not answered while the first one installed";
+    EXPECT_EQ(IDOK, outcome.endCode);
+    EXPECT_EQ(S_OK, outcome.result);
+    EXPECT_EQ(1u, RequestCount("/pro.cab"));
+    EXPECT_EQ(0u, RequestCount("/update.cab"));
+    EXPECT_EQ(m_package, ReadBytes(UpdateFile(L"update.cab")));
+}
+
+TEST_F(StatusDialogTest, AQuitDuringTheDownloadStopsItAndReachesTheOuterLoop)
+{
+    ServeSlowPackage();
+    Describe(Verdict::Offered);
+    const DWORD dialogThread = ::GetCurrentThreadId();
+    const Outcome outcome = RunDialog(FALSE, [&](HWND h) {
+        ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(h, IDOK); }));
+        PressButton(h, IDOK);
+        ASSERT_TRUE(WaitDownloading(h));
+        ::PostThreadMessageW(dialogThread, WM_QUIT, 5, 0);
+    });
+    // As after Cancel: the install step's handler ends the dialog; the quit waits in the queue.
+    EXPECT_EQ(IDOK, outcome.endCode);
+    EXPECT_EQ(E_ABORT, outcome.result);
+    EXPECT_TRUE(Manager().m_strExtractArgs.IsEmpty());
+    MSG msg;
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(5u, msg.wParam);
+}
+
+} // namespace
