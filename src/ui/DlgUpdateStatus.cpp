@@ -80,6 +80,7 @@ BOOL CDlgUpdateStatus::OnInitDialog()
         ShowWindow(SW_HIDE);
     }
 
+    ListenToBrowser(TRUE);
     if (CUpdateManager* pManager = Manager()) {
         pManager->m_fileManager.m_pEventSink = this;
         ApplyRecordTexts(*pManager);
@@ -122,6 +123,7 @@ BOOL CDlgUpdateStatus::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRES
         return TRUE;
     case WM_DESTROY:
         WithdrawAsEventSink();
+        ListenToBrowser(FALSE);
         break;
     default:
         if (g_nUpgradeMessage != 0 && message == g_nUpgradeMessage) {

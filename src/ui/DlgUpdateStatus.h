@@ -1,16 +1,19 @@
 // The modal dialog through which an interactive or automatic update runs: it
 // checks 200 ms after it opens, shows the verdict and the news, installs on
-// Install, and receives the manager's progress as its event sink.
+// Install, and receives the manager's progress as its event sink. Under the
+// news it shows the purchase page and hears the page's browser (NewsPage.cpp).
 #pragma once
 
+#include "framework/AfxBrowserEvents.h"
 #include "framework/AfxCtrl.h"
 #include "framework/AfxDialog.h"
 #include "manager/UpdateEventSink.h"
+#include "ui/Iexplorer.h"
 
 class CCommandLineUpdate;
 class CUpdateManager;
 
-class CDlgUpdateStatus : public CDialog, public IUpdateEventSink {
+class CDlgUpdateStatus : public CDialog, public IUpdateEventSink, public IBrowserEvents {
 public:
     explicit CDlgUpdateStatus(CWnd* pParent = nullptr);
     ~CDlgUpdateStatus() override;
@@ -31,13 +34,19 @@ public:
     BOOL CheckCancel();
     // Re-reads the edition, then installs as Install does.
     void StartInstall();
-    // The purchase page under the news box.
+    // The purchase page under the news box, which takes the height of strText.
     void ShowNewsPage(CUpdateManager* pManager, const CString& strText);
+
+    // The purchase page's browser: every navigation goes ahead; an upgrade
+    // link opens no window and reaches the host instead.
+    void OnBeforeNavigate2(IDispatch* pDisp, VARIANT* pvarUrl, VARIANT* pvarFlags, VARIANT* pvarTargetFrameName,
+                           VARIANT* pvarPostData, VARIANT* pvarHeaders, VARIANT_BOOL* pbCancel) override;
+    void OnNewWindow2(IDispatch** ppDisp, VARIANT_BOOL* pbCancel) override;
 
     CProgressCtrl m_ctlProgress;
     BOOL m_bCancelRequested = 0;
     BOOL m_bAutoMode = 0;
-    CWnd m_ctlBrowser;
+    CIexplorer m_ctlBrowser;
     CCommandLineUpdate* m_pCmdLine = nullptr;  // borrowed
     HRESULT m_hrResult = S_OK;
 
@@ -69,6 +78,10 @@ private:
     void EnableItem(int nID, BOOL bEnable);
     bool IsSilent() const;
     void WithdrawAsEventSink();
+    // Becomes, and stops being, the receiver of the browser's events.
+    void ListenToBrowser(BOOL bListen);
+    // The news box, the browser and the buttons one under the other.
+    void ArrangeNewsPage(CWnd& news, const CString& strText, int nDeclaredHeight, int nConfiguredHeight);
 
     Stage m_stage = Stage::Opened;
 };
