@@ -1,6 +1,6 @@
 #include "ui/NewsPageLayout.h"
 
-#include "UpdateFiles.h"
+#include "unit/UpdateFiles.h"
 
 #include <gtest/gtest.h>
 

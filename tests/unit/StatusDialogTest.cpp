@@ -1,6 +1,9 @@
 // The status dialog, run as the exports run it against a local update
 // service, while a person reads and presses it from another thread. What the
 // dialog does to its own windows is recorded on its thread by a message spy.
+#include "framework/AfxControlHost.h"
+#include "framework/AfxDispatch.h"
+#include "framework/AfxWin.h"
 #include "framework/AfxWnd.h"
 #include "host/CommandLineUpdate.h"
 #include "host/UpdateApp.h"
@@ -11,10 +14,12 @@
 #include "ui/DlgUpdateStatus.h"
 #include "ui/StatusTexts.h"
 #include "unit/ChildHost.h"
+#include "unit/FakeBrowser.h"
 #include "unit/NetworkFiles.h"
 #include "update.h"
 
 #include <commctrl.h>
+#include <wininet.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -677,6 +682,314 @@ TEST_F(StatusDialogTest, AQuitDuringTheDownloadStopsItAndReachesTheOuterLoop)
     MSG msg;
     ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(5u, msg.wParam);
+}
+
+
+// The purchase page under the news. The real browser control of Wine
+// navigates but renders nothing; where the page itself matters, a stand-in
+// browser takes the control's place.
+struct Placement {
+    RECT news, browser, install, cancel;  // in the dialog's client area
+    SIZE dialog;
+    bool browserVisible;
+};
+
+Placement PlacementOf(HWND hDlg)
+{
+    const auto itemRect = [&](int id) {
+        RECT rc = {};
+        ::GetWindowRect(::GetDlgItem(hDlg, id), &rc);
+        ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
+        return rc;
+    };
+    RECT rcDialog = {};
+    ::GetWindowRect(hDlg, &rcDialog);
+    return {itemRect(IDC_NEWS_TEXT), itemRect(IDC_BROWSER), itemRect(IDOK), itemRect(IDCANCEL),
+            {rcDialog.right - rcDialog.left, rcDialog.bottom - rcDialog.top}, ItemVisible(hDlg, IDC_BROWSER)};
+}
+
+int Height(const RECT& rc)
+{
+    return rc.bottom - rc.top;
+}
+
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+// Runs a function on the thread that made it, while that thread pumps (a
+// modal loop does): what only the control's own thread may do.
+class ThreadCall {
+public:
+    ThreadCall()
+    {
+        m_hWnd = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc));
+    }
+    ~ThreadCall() { ::DestroyWindow(m_hWnd); }
+
+    void Run(const std::function<void()>& fn) const
+    {
+        DWORD_PTR unused = 0;
+        ::SendMessageTimeoutW(m_hWnd, WM_APP, 0, reinterpret_cast<LPARAM>(&fn), SMTO_NORMAL, 20000, &unused);
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+    {
+        if (uMsg != WM_APP)
+            return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
+        (*reinterpret_cast<const std::function<void()>*>(lParam))();
+        return 0;
+    }
+
+    HWND m_hWnd = nullptr;
+};
+
+// The host program's window: on the upgrade message it switches to the
+// professional edition and hands the message back to the dialog named in
+// lParam, as the sample host does.
+class UpgradingHost {
+public:
+    UpgradingHost()
+    {
+        m_hWnd = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc));
+    }
+    ~UpgradingHost() { ::DestroyWindow(m_hWnd); }
+
+    HWND m_hWnd = nullptr;
+    std::vector<LPARAM> m_received;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+    {
+        auto* pHost = reinterpret_cast<UpgradingHost*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+        if (uMsg != g_nUpgradeMessage || !pHost)
+            return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
+        pHost->m_received.push_back(lParam);
+        WriteBytes(AmbrelIniPath(), "[Config]\r\nIsProUpdate=1\r\n");
+        ::PostMessageW(reinterpret_cast<HWND>(lParam), uMsg, wParam, lParam);
+        return 0;
+    }
+};
+
+class NewsPageTest : public StatusDialogTest {
+protected:
+    void TearDown() override
+    {
+        for (const std::wstring& path : m_pages)
+            ::DeleteFileW(path.c_str());
+        Manager().m_hUserProgramWnd = nullptr;
+        StatusDialogTest::TearDown();
+    }
+
+    // A page in the host program folder.
+    std::wstring WritePage(const std::wstring& name, const std::string& bytes)
+    {
+        m_pages.push_back(ProgramFolder() + L"\\" + name);
+        WriteBytes(m_pages.back(), bytes);
+        return m_pages.back();
+    }
+
+    // Where the template puts everything, and the capped line height of its context.
+    static Placement TemplatePlacement(int* pLineHeight)
+    {
+        HWND hDlg = ::CreateDialogParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDD_UPDATE_STATUS), nullptr,
+                                         PlainDialogProc, 0);
+        const Placement placement = PlacementOf(hDlg);
+        HDC hdc = ::GetDC(hDlg);
+        SIZE size = {};
+        ::GetTextExtentPoint32W(hdc, L"计算高度", 4, &size);
+        ::ReleaseDC(hDlg, hdc);
+        ::DestroyWindow(hDlg);
+        *pLineHeight = std::min<int>(size.cy, 14);
+        return placement;
+    }
+
+    static std::wstring Background()
+    {
+        wchar_t hex[16] = {};
+        swprintf(hex, 16, L"%x", static_cast<unsigned>(::GetSysColor(COLOR_BTNFACE)));
+        return std::wstring(L"?bkcolor=") + hex;
+    }
+
+    std::vector<std::wstring> m_pages;
+};
+
+TEST_F(NewsPageTest, ThePageGoesUnderTheNewsAndTheDialogGrowsWhenItNeedsRoom)
+{
+    int nLine = 0;
+    const Placement before = TemplatePlacement(&nLine);
+    ASSERT_GT(nLine, 0);
+    const std::string marker = "\xEF\xBB\xBF<!--<$height$>";
+    struct Case {
+        const char* name;
+        Verdict verdict;
+        std::string dialogKeys;
+        std::string page;       // "purchase.htm"; empty: no file
+        int newsLines;          // 0: the news box keeps its place
+        int browserHeight;      // 0: hidden
+        bool grows;
+    };
+    const Case cases[] = {
+        {"offered, the page declares 300", Verdict::Offered, "PurchasePage=purchase.htm\r\n",
+         marker + "300--><html>buy</html>", 2, 300, true},
+        {"nothing offered: one line, the configured height", Verdict::Nothing,
+         "PurchasePage=purchase.htm\r\nPurchasePageHeight=40\r\n", "<html>buy</html>", 1, 40, false},
+        {"the declared height wins", Verdict::Nothing, "PurchasePage=purchase.htm\r\nPurchasePageHeight=40\r\n",
+         marker + "60-->", 1, 60, false},
+        {"a missing page keeps the template's height", Verdict::Offered, "PurchasePage=purchase.htm\r\n", "", 2,
+         Height(before.browser), false},
+        {"no page", Verdict::Offered, "", "", 0, 0, false},
+    };
+    ThreadCall onDialogThread;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetManager();
+        Install(c.dialogKeys);
+        ::DeleteFileW((ProgramFolder() + L"\\purchase.htm").c_str());
+        const std::wstring page = c.page.empty() ? ProgramFolder() + L"\\purchase.htm" : WritePage(L"purchase.htm", c.page);
+        Describe(c.verdict);
+        Placement after = {};
+        CString location;
+        const Outcome outcome = RunDialog(FALSE, [&](HWND h) {
+            ASSERT_TRUE(WaitChecked(h));
+            after = PlacementOf(h);
+            if (!c.browserHeight) {
+                PressButton(h, IDCANCEL);
+                return;
+            }
+            // Wine gives the location as "file://" and the path as it was given.
+            EXPECT_TRUE(WaitUntil([&] {
+                onDialogThread.Run([&] {
+                    AfxInvokeHelper(AfxGetHostedControl<IDispatch>(::GetDlgItem(h, IDC_BROWSER)).Get(), 211,
+                                    DISPATCH_PROPERTYGET, VT_BSTR, &location, VTS_NONE);
+                });
+                return !location.IsEmpty();
+            }));
+            PressButton(h, IDCANCEL);
+        });
+        EXPECT_EQ(IDCANCEL, outcome.endCode);
+        if (!c.browserHeight) {
+            EXPECT_FALSE(after.browserVisible);
+            EXPECT_TRUE(::EqualRect(&before.news, &after.news));
+            EXPECT_TRUE(::EqualRect(&before.browser, &after.browser));
+            EXPECT_EQ(before.dialog.cy, after.dialog.cy);
+            continue;
+        }
+        EXPECT_EQ(L"file://" + page + Background(), location.Str());
+        EXPECT_TRUE(after.browserVisible);
+        EXPECT_EQ(before.news.top, after.news.top);
+        EXPECT_EQ(c.newsLines * nLine, Height(after.news));
+        EXPECT_EQ(after.news.bottom, after.browser.top);
+        EXPECT_EQ(c.browserHeight, Height(after.browser));
+        EXPECT_EQ(before.browser.left, after.browser.left);
+        EXPECT_EQ(before.browser.right, after.browser.right);
+        const int nGrowth = after.browser.bottom - before.install.top;
+        ASSERT_EQ(c.grows, nGrowth > 0) << nGrowth;
+        EXPECT_EQ(before.dialog.cy + (c.grows ? nGrowth : 0), after.dialog.cy);
+        EXPECT_EQ(before.dialog.cx, after.dialog.cx);
+        const int nShift = c.grows ? nGrowth + 5 : 0;
+        EXPECT_EQ(before.install.top + nShift, after.install.top);
+        EXPECT_EQ(before.cancel.top + nShift, after.cancel.top);
+        EXPECT_EQ(Height(before.install), Height(after.install));
+    }
+}
+
+TEST_F(NewsPageTest, TheBrowserIsSentToTheChosenPageWithTheBackgroundColour)
+{
+    FakeBrowserClass browsers;
+    ASSERT_TRUE(browsers.Registered());
+    const std::wstring local = WritePage(L"buy.htm", "<html>buy</html>");
+    const std::string web = Address("/buy.htm");
+    DWORD dwFlags = 0;
+    const bool bOnline = ::InternetGetConnectedState(&dwFlags, 0) != FALSE;
+    struct Case {
+        const char* name;
+        std::string dialogKeys;
+        std::wstring address;  // empty: no page
+    };
+    const Case cases[] = {
+        {"a local page", "PurchasePage=buy.htm\r\n", local + Background()},
+        {"both", "PurchasePage=buy.htm\r\nPurchasePageWeb=" + web + "\r\n",
+         (bOnline ? std::wstring(web.begin(), web.end()) : local) + Background()},
+        {"only the web address", "PurchasePageWeb=" + web + "\r\n",
+         bOnline ? std::wstring(web.begin(), web.end()) + Background() : L""},
+        {"a web address too long for the location", "PurchasePageWeb=" + web + std::string(300, 'a') + "\r\n", L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetManager();
+        browsers.m_navigated.clear();
+        Install(c.dialogKeys);
+        Describe(Verdict::Nothing);
+        bool bVisible = false;
+        RunDialog(FALSE, [&](HWND h) {
+            ASSERT_TRUE(WaitChecked(h));
+            bVisible = ItemVisible(h, IDC_BROWSER);
+            PressButton(h, IDCANCEL);
+        });
+        EXPECT_EQ(c.address.empty() ? std::vector<std::wstring>() : std::vector<std::wstring>{c.address},
+                  browsers.m_navigated);
+        EXPECT_EQ(!c.address.empty(), bVisible);
+    }
+    EXPECT_EQ(0, browsers.m_nLive);
+}
+
+TEST_F(NewsPageTest, AnUpgradeLinkReachesTheHostWhichHandsItBackAndTheDialogInstalls)
+{
+    FakeBrowserClass browsers;
+    ASSERT_TRUE(browsers.Registered());
+    WritePage(L"buy.htm", "<html>buy</html>");
+    Install("PurchasePage=buy.htm\r\n");
+    UpgradingHost host;
+    Manager().m_hUserProgramWnd = host.m_hWnd;
+    struct Case {
+        const char* name;
+        LPCWSTR link;
+        bool installs;
+    };
+    const Case cases[] = {
+        {"an upgrade link", L"http://buypro/professional", true},
+        {"another link", L"http://shop.example/professional", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetManager();
+        browsers.m_newWindowCancels.clear();
+        host.m_received.clear();
+        ::DeleteFileW(AmbrelIniPath().c_str());
+        browsers.m_document = FakeDocument(FakeAnchor(c.link));
+        Describe(Verdict::ProOnly);
+        const size_t nProFetches = RequestCount("/pro.cab");
+        HWND hDialog = nullptr;
+        const Outcome outcome = RunDialog(FALSE, [&](HWND h) {
+            hDialog = h;
+            ASSERT_TRUE(WaitChecked(h));
+            HWND hPage = ::GetWindow(::GetDlgItem(h, IDC_BROWSER), GW_CHILD);
+            ASSERT_NE(nullptr, hPage);
+            DWORD_PTR unused = 0;
+            ::SendMessageTimeoutW(hPage, kFakeBrowserClick, 0, 0, SMTO_NORMAL, 20000, &unused);
+            if (!c.installs)
+                PressButton(h, IDCANCEL);
+        });
+        EXPECT_EQ((std::vector<VARIANT_BOOL>{c.installs ? VARIANT_TRUE : VARIANT_FALSE}), browsers.m_newWindowCancels);
+        EXPECT_EQ(c.installs ? std::vector<LPARAM>{reinterpret_cast<LPARAM>(hDialog)} : std::vector<LPARAM>(),
+                  host.m_received);
+        EXPECT_EQ(c.installs ? IDOK : IDCANCEL, outcome.endCode);
+        EXPECT_EQ(c.installs ? S_OK : E_ABORT, outcome.result);
+        // The host chose the professional edition before it handed the message back.
+        EXPECT_EQ(nProFetches + (c.installs ? 1 : 0), RequestCount("/pro.cab"));
+        EXPECT_EQ(0u, RequestCount("/update.cab"));
+        // Gone with the dialog, its connection withdrawn.
+        EXPECT_EQ(0, browsers.m_nLive);
+        EXPECT_EQ(0, browsers.m_nConnections);
+    }
+    browsers.m_document.Reset();
+    EXPECT_EQ(0, FakeNode::Live());
 }
 
 } // namespace

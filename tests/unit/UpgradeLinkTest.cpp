@@ -3,7 +3,8 @@
 #include "framework/AfxComPtr.h"
 #include "host/UpdateApp.h"
 
-#include "UpdateFiles.h"
+#include "unit/FakeHtml.h"
+#include "unit/UpdateFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,6 @@
 #include <mshtmdid.h>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -41,170 +41,64 @@ TEST(UpgradeLink, OnlyTheExactPrefixMakesAnUpgradeLink)
     EXPECT_EQ(CString(kUpgradeLinkPrefix).GetLength(), kUpgradeLinkPrefixLength);
 }
 
-// Objects of a page as far as a click on it is read: a dispatch interface that
-// answers for the HTML interfaces it is given and has the properties it is given.
-int g_liveNodes = 0;
-
-class FakeNode final : public IDispatch {
-public:
-    static CComPtr<FakeNode> Make(std::vector<IID> interfaces)
-    {
-        return CComPtr<FakeNode>::Adopt(new FakeNode(std::move(interfaces)));
-    }
-
-    FakeNode& Text(DISPID dispid, LPCWSTR text)
-    {
-        m_texts[dispid] = text;
-        return *this;
-    }
-    FakeNode& Object(DISPID dispid, const CComPtr<FakeNode>& object)
-    {
-        m_objects[dispid] = CComPtr<FakeNode>::Share(object.Get());
-        return *this;
-    }
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        *ppv = nullptr;
-        bool offered = riid == IID_IUnknown || riid == IID_IDispatch;
-        for (const IID& iid : m_interfaces)
-            offered = offered || riid == iid;
-        if (!offered)
-            return E_NOINTERFACE;
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG cRef = --m_cRef;
-        if (cRef == 0)
-            delete this;
-        return cRef;
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult,
-                        EXCEPINFO*, UINT*) override
-    {
-        if (wFlags != DISPATCH_PROPERTYGET || !pResult || (pParams && pParams->cArgs != 0))
-            return DISP_E_MEMBERNOTFOUND;
-        if (auto text = m_texts.find(dispid); text != m_texts.end()) {
-            pResult->vt = VT_BSTR;
-            pResult->bstrVal = ::SysAllocString(text->second.c_str());
-            return S_OK;
-        }
-        if (auto object = m_objects.find(dispid); object != m_objects.end()) {
-            // A property that is there but empty, as a document without a focused element.
-            pResult->vt = VT_DISPATCH;
-            pResult->pdispVal = object->second.Get();
-            if (pResult->pdispVal)
-                pResult->pdispVal->AddRef();
-            return S_OK;
-        }
-        return DISP_E_MEMBERNOTFOUND;
-    }
-
-private:
-    explicit FakeNode(std::vector<IID> interfaces) : m_interfaces(std::move(interfaces)) { ++g_liveNodes; }
-    ~FakeNode() { --g_liveNodes; }
-
-    ULONG m_cRef = 1;
-    std::vector<IID> m_interfaces;
-    std::map<DISPID, std::wstring> m_texts;
-    std::map<DISPID, CComPtr<FakeNode>> m_objects;
-};
-
-const DISPID kActiveElement = DISPID_IHTMLDOCUMENT2_ACTIVEELEMENT;
-const DISPID kTagName = DISPID_IHTMLELEMENT_TAGNAME;
-const DISPID kHref = DISPID_IHTMLANCHORELEMENT_HREF;
-const DISPID kFrameDocument = 203;
-
-CComPtr<FakeNode> Document(const CComPtr<FakeNode>& active)
-{
-    CComPtr<FakeNode> document = FakeNode::Make({__uuidof(IHTMLDocument2)});
-    document->Object(kActiveElement, active);
-    return document;
-}
-
-CComPtr<FakeNode> Element(LPCWSTR tag)
-{
-    CComPtr<FakeNode> element = FakeNode::Make({__uuidof(IHTMLElement)});
-    element->Text(kTagName, tag);
-    return element;
-}
-
-CComPtr<FakeNode> Anchor(LPCWSTR href)
-{
-    CComPtr<FakeNode> anchor = FakeNode::Make({__uuidof(IHTMLElement), __uuidof(IHTMLAnchorElement)});
-    anchor->Text(kTagName, L"A");
-    if (href)
-        anchor->Text(kHref, href);
-    return anchor;
-}
-
-// An iframe element: its frame's browser shows the document.
-CComPtr<FakeNode> Frame(const CComPtr<FakeNode>& document, LPCWSTR tag = L"IFRAME",
-                        std::vector<IID> interfaces = {__uuidof(IHTMLElement), __uuidof(IHTMLFrameBase),
-                                                        __uuidof(IWebBrowser2)})
-{
-    CComPtr<FakeNode> frame = FakeNode::Make(std::move(interfaces));
-    frame->Text(kTagName, tag);
-    frame->Object(kFrameDocument, document);
-    return frame;
-}
-
 const wchar_t kUpgrade[] = L"http://buypro/professional";
+
+// A page whose focus is on the element.
+CComPtr<FakeNode> PageWith(const CComPtr<FakeNode>& element)
+{
+    return FakeDocument(element);
+}
+
+// A page whose focus is on a frame, whose page's focus is on the element.
+CComPtr<FakeNode> FramedPageWith(const CComPtr<FakeNode>& element, LPCWSTR tagName = L"IFRAME")
+{
+    return FakeDocument(FakeFrame(FakeDocument(element), tagName));
+}
+
+CComPtr<FakeNode> FramedPageWith(const CComPtr<FakeNode>& element, std::vector<IID> frameInterfaces)
+{
+    return FakeDocument(FakeFrame(FakeDocument(element), L"IFRAME", std::move(frameInterfaces)));
+}
 
 TEST(UpgradeLink, TheClickedLinkIsFoundOnThePageAndInsideItsFrames)
 {
+    const IID element = __uuidof(IHTMLElement);
     struct Case {
         const char* what;
         std::function<CComPtr<FakeNode>()> page;
         LPCWSTR address;
     };
     const Case cases[] = {
-        {"a link on the page", [] { return Document(Anchor(kUpgrade)); }, kUpgrade},
-        {"another link", [] { return Document(Anchor(L"http://shop.example/")); }, L"http://shop.example/"},
-        {"a link in an iframe", [] { return Document(Frame(Document(Anchor(kUpgrade)))); }, kUpgrade},
-        {"the tag in other letter case", [] { return Document(Frame(Document(Anchor(kUpgrade)), L"iFrame")); },
-         kUpgrade},
-        {"no element has the focus", [] { return Document({}); }, L""},
-        {"the focus is not on a link", [] { return Document(Element(L"BUTTON")); }, L""},
-        {"a link without an address", [] { return Document(Anchor(nullptr)); }, L""},
+        {"a link on the page", [] { return PageWith(FakeAnchor(kUpgrade)); }, kUpgrade},
+        {"another link", [] { return PageWith(FakeAnchor(L"http://shop.example/")); }, L"http://shop.example/"},
+        {"a link in an iframe", [] { return FramedPageWith(FakeAnchor(kUpgrade)); }, kUpgrade},
+        {"the tag in other letter case", [] { return FramedPageWith(FakeAnchor(kUpgrade), L"iFrame"); }, kUpgrade},
+        {"no element has the focus", [] { return PageWith({}); }, L""},
+        {"the focus is not on a link", [] { return PageWith(FakeElement(L"BUTTON")); }, L""},
+        {"a link without an address", [] { return PageWith(FakeAnchor(nullptr)); }, L""},
         {"an element without a tag name",
-         [] {
-             CComPtr<FakeNode> link = FakeNode::Make({__uuidof(IHTMLElement), __uuidof(IHTMLAnchorElement)});
-             link->Text(kHref, kUpgrade);
-             return Document(link);
+         [&] {
+             CComPtr<FakeNode> link = FakeNode::Make({element, __uuidof(IHTMLAnchorElement)});
+             link->Text(DISPID_IHTMLANCHORELEMENT_HREF, kUpgrade);
+             return PageWith(link);
          },
          L""},
         {"no document", []() -> CComPtr<FakeNode> { return {}; }, L""},
         {"not an HTML document", [] { return FakeNode::Make({}); }, L""},
-        {"a frame's element is not a link", [] { return Document(Frame(Document(Element(L"INPUT")))); }, L""},
-        {"a frame without a document", [] { return Document(Frame({})); }, L""},
+        {"a frame's element is not a link", [] { return FramedPageWith(FakeElement(L"INPUT")); }, L""},
+        {"a frame without a document", [] { return PageWith(FakeFrame({})); }, L""},
         {"a frame without its browser",
-         [] {
-             return Document(Frame(Document(Anchor(kUpgrade)), L"IFRAME",
-                                   {__uuidof(IHTMLElement), __uuidof(IHTMLFrameBase)}));
-         },
-         L""},
+         [&] { return FramedPageWith(FakeAnchor(kUpgrade), {element, __uuidof(IHTMLFrameBase)}); }, L""},
         {"a frame that is no frame",
-         [] {
-             return Document(Frame(Document(Anchor(kUpgrade)), L"IFRAME",
-                                   {__uuidof(IHTMLElement), __uuidof(IWebBrowser2)}));
-         },
-         L""},
+         [&] { return FramedPageWith(FakeAnchor(kUpgrade), {element, __uuidof(IWebBrowser2)}); }, L""},
         // Only an iframe is looked into.
-        {"a frame of a frame set", [] { return Document(Frame(Document(Anchor(kUpgrade)), L"FRAME")); }, L""},
+        {"a frame of a frame set", [] { return FramedPageWith(FakeAnchor(kUpgrade), L"FRAME"); }, L""},
     };
     for (const Case& c : cases) {
         CComPtr<FakeNode> document = c.page();
         EXPECT_EQ(ClickedLinkAddress(document.Get()), c.address) << c.what;
         document.Reset();
-        EXPECT_EQ(g_liveNodes, 0) << c.what << ": a reference was kept";
+        EXPECT_EQ(FakeNode::Live(), 0) << c.what << ": a reference was kept";
     }
 }
 
@@ -270,8 +164,9 @@ TEST_F(PurchasePageNewWindow, AnUpgradeLinkStaysClosedAndTellsTheHostOfTheStanda
         if (c.ambrelIni)
             WriteBytes(AmbrelIniPath(), c.ambrelIni);
         host.m_received.clear();
-        CComPtr<FakeNode> document =
-            c.inFrame ? Document(Frame(Document(Anchor(c.address)))) : Document(Anchor(c.address));
+        CComPtr<FakeNode> link = FakeAnchor(c.address);
+        CComPtr<FakeNode> document = c.inFrame ? FramedPageWith(link) : PageWith(link);
+        link.Reset();
         EXPECT_EQ(OnPurchasePageNewWindow(document.Get(), hDialog, c.hostWindow ? host.m_hWnd : nullptr), c.cancel)
             << c.what;
         ASSERT_EQ(host.m_received.size(), c.message ? 1u : 0u) << c.what;
@@ -280,7 +175,7 @@ TEST_F(PurchasePageNewWindow, AnUpgradeLinkStaysClosedAndTellsTheHostOfTheStanda
             EXPECT_EQ(host.m_received[0].second, reinterpret_cast<LPARAM>(hDialog)) << c.what;
         }
         document.Reset();
-        EXPECT_EQ(g_liveNodes, 0) << c.what;
+        EXPECT_EQ(FakeNode::Live(), 0) << c.what;
     }
     EXPECT_EQ(OnPurchasePageNewWindow(nullptr, hDialog, host.m_hWnd), FALSE);
 }
