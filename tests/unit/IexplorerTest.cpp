@@ -1,42 +1,13 @@
 #include "ui/Iexplorer.h"
 
 #include "framework/AfxControlHost.h"
-#include "framework/AfxDispatch.h"
 #include "resources/resource.h"
 
 #include <gtest/gtest.h>
 
 #include <exdisp.h>
-#include <shlwapi.h>
-
-#include <functional>
 
 namespace {
-
-// The control raises its events and reports its location from the thread's queue.
-bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 30000)
-{
-    const DWORD start = ::GetTickCount();
-    while (!pred()) {
-        if (::GetTickCount() - start > timeoutMs)
-            return false;
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return true;
-}
-
-CString LocationUrl(HWND hBrowser)
-{
-    CString location;
-    AfxInvokeHelper(AfxGetHostedControl<IDispatch>(hBrowser).Get(), 211, DISPATCH_PROPERTYGET, VT_BSTR, &location,
-                    VTS_NONE);
-    return location;
-}
 
 class IexplorerTest : public testing::Test {
 protected:
@@ -67,36 +38,14 @@ TEST_F(IexplorerTest, CreateMakesTheBrowserControlAsAChildWithItsId)
     CIexplorer orphan;
     EXPECT_FALSE(orphan.Create(nullptr, L"", WS_VISIBLE, m_rect, nullptr, IDC_BROWSER));
     EXPECT_EQ(orphan.m_hWnd, nullptr);
-}
 
-TEST_F(IexplorerTest, NavigateSendsTheControlToTheAddressWithItsQuery)
-{
-    CIexplorer browser;
-    ASSERT_TRUE(browser.Create(nullptr, L"", WS_VISIBLE, m_rect, &m_parent, IDC_BROWSER));
-    VARIANT flags;
-    ::VariantInit(&flags);
-    flags.vt = VT_I4;
-    flags.lVal = navNoHistory;
-    wchar_t folder[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, folder, MAX_PATH);
-    ::PathRemoveFileSpecW(folder);
-    const CString address = CString(folder) + L"\\buy.htm?bkcolor=c8d0d4";
-    EXPECT_EQ(browser.Navigate(address, &flags, nullptr, nullptr, nullptr), S_OK);
-    CString location;
-    EXPECT_TRUE(PumpUntil([&] { return !(location = LocationUrl(browser)).IsEmpty(); }));
-    // Wine reports a path as "file://" and the path as it was given.
-    EXPECT_EQ(location, L"file://" + address) << location.GetString();
-}
-
-TEST_F(IexplorerTest, AWrapperWithoutAControlCallsNothing)
-{
-    CIexplorer browser;
-    EXPECT_EQ(browser.Navigate(L"about:blank", nullptr, nullptr, nullptr, nullptr), E_POINTER);
-    EXPECT_FALSE(browser.GetDocument());
-    ASSERT_TRUE(browser.Attach(m_parent));  // a window that hosts nothing
-    EXPECT_EQ(browser.Navigate(L"about:blank", nullptr, nullptr, nullptr, nullptr), E_POINTER);
-    EXPECT_FALSE(browser.GetDocument());
-    browser.Detach();
+    // A control that cannot be made leaves no empty host behind.
+    // {6F1B1B54-4C3A-4E47-9D2E-6A0D3C1E2B03}, registered nowhere
+    const CLSID clsidMissing = {0x6f1b1b54, 0x4c3a, 0x4e47, {0x9d, 0x2e, 0x6a, 0x0d, 0x3c, 0x1e, 0x2b, 0x03}};
+    CWnd missing;
+    EXPECT_FALSE(missing.CreateControl(clsidMissing, L"", WS_VISIBLE, m_rect, &m_parent, IDC_BROWSER + 1));
+    EXPECT_EQ(missing.m_hWnd, nullptr);
+    EXPECT_EQ(::GetDlgItem(m_parent, IDC_BROWSER + 1), nullptr);
 }
 
 // The wrapper's window goes with the wrapper, and the control with its window.
