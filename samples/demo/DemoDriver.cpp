@@ -124,6 +124,14 @@ int Run(const std::vector<std::wstring>& args)
         ::PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, id)));
         return 0;
     }
+    if (command == L"upgrade-link" && n == 3) {
+        // What the dialog does when the purchase page's upgrade link is
+        // followed: the host gets the upgrade message with the dialog's handle.
+        const UINT message = ::RegisterWindowMessageW(L"Upgrade-{15D9F76E-2CB3-4fe5-A1AC-D81C1473E299}");
+        ::SendMessageW(ParseWindow(args[1].c_str()), message, 0,
+                       reinterpret_cast<LPARAM>(ParseWindow(args[2].c_str())));
+        return 0;
+    }
     if (command == L"close" && n == 2) {
         ::PostMessageW(ParseWindow(args[1].c_str()), WM_CLOSE, 0, 0);
         return 0;
