@@ -242,7 +242,13 @@ int CDlgUpdateStatus::OnUpdateEvent(int nKind, int nParam1, int nParam2, int nPa
     }
     // The sender does not consult the answer to the range event: a cancel
     // seen there is kept for the next event, or the download would go on.
-    const BOOL bCancel = bRangeEvent ? (PumpMessages(), m_bCancelRequested) : CheckCancel();
+    BOOL bCancel = FALSE;
+    if (bRangeEvent) {
+        PumpMessages();
+        bCancel = m_bCancelRequested;
+    } else {
+        bCancel = CheckCancel();
+    }
     if (bCancel)
         m_hrResult = E_ABORT;
     return bCancel;
