@@ -4,6 +4,7 @@
 #include "framework/AfxWin.h"
 #include "host/UpdateApp.h"
 #include "resources/resource.h"
+#include "unit/OleObjectStub.h"
 
 #include <gtest/gtest.h>
 
@@ -272,7 +273,7 @@ std::vector<std::string> g_calls;
 std::vector<WPARAM> g_keys;
 int g_liveControls = 0;
 
-class TestControl final : public IOleObject, public IOleInPlaceActiveObject {
+class TestControl final : public COleObjectStub, public IOleInPlaceActiveObject {
 public:
     TestControl() { ++g_liveControls; }
     ~TestControl() { --g_liveControls; }
@@ -320,11 +321,6 @@ public:
         ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, m_hWnd, nullptr, nullptr, nullptr);
         return S_OK;
     }
-    STDMETHODIMP GetMiscStatus(DWORD, DWORD* pdwStatus) override
-    {
-        *pdwStatus = 0;
-        return S_OK;
-    }
     STDMETHODIMP GetWindow(HWND* phwnd) override
     {
         *phwnd = m_hWnd;
@@ -337,23 +333,6 @@ public:
         return pMsg->wParam == VK_TAB ? S_OK : S_FALSE;
     }
 
-    STDMETHODIMP GetClientSite(IOleClientSite**) override { return E_NOTIMPL; }
-    STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
-    STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-    STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumVerbs(IEnumOLEVERB**) override { return E_NOTIMPL; }
-    STDMETHODIMP Update() override { return S_OK; }
-    STDMETHODIMP IsUpToDate() override { return S_OK; }
-    STDMETHODIMP GetUserClassID(CLSID*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetUserType(DWORD, LPOLESTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
-    STDMETHODIMP Advise(IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-    STDMETHODIMP Unadvise(DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-    STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
     STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }

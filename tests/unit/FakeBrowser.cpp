@@ -1,5 +1,7 @@
 #include "unit/FakeBrowser.h"
 
+#include "unit/OleObjectStub.h"
+
 #include <exdisp.h>
 #include <exdispid.h>
 #include <olectl.h>
@@ -98,7 +100,7 @@ private:
     CComPtr<IDispatch> m_sink;
 };
 
-class FakeBrowser final : public IOleObject, public IDispatch, public IConnectionPointContainer {
+class FakeBrowser final : public COleObjectStub, public IDispatch, public IConnectionPointContainer {
 public:
     explicit FakeBrowser(FakeBrowserClass& state)
         : m_state(state), m_events(CComPtr<FakeEvents>::Adopt(new FakeEvents(state, this)))
@@ -152,28 +154,6 @@ public:
         m_site = CComPtr<IOleClientSite>::Share(pSite);
         return S_OK;
     }
-    STDMETHODIMP GetMiscStatus(DWORD, DWORD* pdwStatus) override
-    {
-        *pdwStatus = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetClientSite(IOleClientSite**) override { return E_NOTIMPL; }
-    STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
-    STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-    STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumVerbs(IEnumOLEVERB**) override { return E_NOTIMPL; }
-    STDMETHODIMP Update() override { return S_OK; }
-    STDMETHODIMP IsUpToDate() override { return S_OK; }
-    STDMETHODIMP GetUserClassID(CLSID*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetUserType(DWORD, LPOLESTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
-    STDMETHODIMP Advise(IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-    STDMETHODIMP Unadvise(DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-    STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
 
     // IDispatch: Navigate and Document.
     STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
