@@ -9,7 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <shellapi.h>
+#include <filesystem>
+
 #include <shlwapi.h>
 
 
@@ -108,14 +109,8 @@ private:
 
     static void RemoveFolder()
     {
-        std::wstring folder = Folder();
-        folder.push_back(L'\0');  // the shell wants a double zero at the end
-        SHFILEOPSTRUCTW op = {};
-        op.wFunc = FO_DELETE;
-        op.pFrom = folder.c_str();
-        op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-        if (::PathFileExistsW(folder.c_str()))
-            ::SHFileOperationW(&op);
+        std::error_code ignored;
+        std::filesystem::remove_all(Folder(), ignored);
     }
 };
 

@@ -9,8 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <shlwapi.h>
-#include <shellapi.h>
 
 namespace {
 
@@ -59,14 +60,8 @@ protected:
 private:
     static void RemoveUpdateFolder()
     {
-        std::wstring folder = TestFolder() + L"\\update";
-        folder.push_back(L'\0');  // the shell wants a double zero at the end
-        SHFILEOPSTRUCTW op = {};
-        op.wFunc = FO_DELETE;
-        op.pFrom = folder.c_str();
-        op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-        if (::PathFileExistsW(folder.c_str()))
-            ::SHFileOperationW(&op);
+        std::error_code ignored;
+        std::filesystem::remove_all(TestFolder() + L"\\update", ignored);
     }
 };
 
