@@ -7,6 +7,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <new>
 
 CFileManager::~CFileManager()
 {
@@ -69,7 +70,6 @@ CLocalUpdateInfo* CFileManager::LoadLocalInfo()
     wchar_t path[MAX_PATH] = {};
     GetUpdatePath(path, L"update.log");
     delete m_pLocalInfo;
-    m_pLocalInfo = nullptr;
-    m_pLocalInfo = new CLocalUpdateInfo(path);
+    m_pLocalInfo = new (std::nothrow) CLocalUpdateInfo(path);
     return m_pLocalInfo;
 }

@@ -74,11 +74,7 @@ void DeleteListedFolders(const CRemoteUpdateInfo& offered, LPCWSTR pszHostFolder
 
 HRESULT CFileManager::CompleteUpdate()
 {
-    wchar_t logPath[MAX_PATH] = {};
-    GetUpdatePath(logPath, L"update.log");
-    delete m_pLocalInfo;
-    m_pLocalInfo = new (std::nothrow) CLocalUpdateInfo(logPath);
-    if (!m_pLocalInfo)
+    if (!LoadLocalInfo())
         return E_OUTOFMEMORY;
 
     wchar_t iniPath[MAX_PATH] = {};
