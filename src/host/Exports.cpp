@@ -67,9 +67,7 @@ CString CompletionLogPath()
     ::PathAppendW(path, L"Update\\Update.log");
     if (::PathFileExistsW(path))
         return CString(path);
-    const CString library = AfxGetModuleFolder(AfxGetInstanceHandle());
-    ::lstrcpynW(path, library, MAX_PATH);
-    ::PathAppendW(path, L"update\\update.log");
+    CFileManager::GetUpdatePath(path, L"update.log", FALSE);
     return CString(path);
 }
 

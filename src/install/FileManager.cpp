@@ -17,7 +17,7 @@ CFileManager::~CFileManager()
     m_pRemoteInfo = nullptr;
 }
 
-void CFileManager::GetUpdatePath(LPWSTR pszBuffer, LPCWSTR pszName)
+void CFileManager::GetUpdatePath(LPWSTR pszBuffer, LPCWSTR pszName, BOOL bCreateFolder)
 {
     std::fill_n(pszBuffer, MAX_PATH, L'\0');
     ::GetModuleFileNameW(AfxGetInstanceHandle(), pszBuffer, MAX_PATH);
@@ -25,7 +25,8 @@ void CFileManager::GetUpdatePath(LPWSTR pszBuffer, LPCWSTR pszName)
     ::PathAppendW(pszBuffer, L"update");
     // Made on first use; an existing folder, or one that cannot be made, is
     // left to the file operation that follows.
-    ::CreateDirectoryW(pszBuffer, nullptr);
+    if (bCreateFolder)
+        ::CreateDirectoryW(pszBuffer, nullptr);
     ::PathAppendW(pszBuffer, pszName);
 }
 

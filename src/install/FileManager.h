@@ -20,7 +20,9 @@ public:
     CFileManager& operator=(const CFileManager&) = delete;
 
     // Core.
-    static void GetUpdatePath(LPWSTR pszBuffer /* MAX_PATH */, LPCWSTR pszName);
+    // The file's path in the update folder, which is made on the way unless
+    // the caller only looks (bCreateFolder FALSE).
+    static void GetUpdatePath(LPWSTR pszBuffer /* MAX_PATH */, LPCWSTR pszName, BOOL bCreateFolder = TRUE);
     void ReadEdition();
     // "IsProUpdate" of [Config] in the host's "Ambrel.ini" as it is now: nonzero
     // for the professional edition.

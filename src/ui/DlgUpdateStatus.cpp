@@ -29,15 +29,11 @@ CUpdateManager* Manager()
     return theApp.m_pUpdateManager;
 }
 
-// Removes the fetched description. The path is built by hand: a cancel must
-// not create the update folder.
+// Removes the fetched description; a cancel must not create the update folder.
 void DeleteFetchedDescription()
 {
     wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(AfxGetInstanceHandle(), path, MAX_PATH);
-    ::PathRemoveFileSpecW(path);
-    if (!::PathAppendW(path, L"update") || !::PathAppendW(path, L"update.ini"))
-        return;
+    CFileManager::GetUpdatePath(path, L"update.ini", FALSE);
     if (::PathFileExistsW(path))
         ::DeleteFileW(path);
 }
