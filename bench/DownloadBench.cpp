@@ -2,6 +2,7 @@
 // does, and prints the time it took and the process's peak working set.
 //   download_bench.exe <address> <destination>
 #include "host/UpdateApp.h"
+#include "install/DownloadWait.h"
 #include "net/FileDownloadHttp.h"
 
 #include <psapi.h>
@@ -23,13 +24,11 @@ bool Download(LPCWSTR pszUrl, LPCWSTR pszDestination, LONG& nReceived)
     CFileDownloadHttp download;
     if (FAILED(download.Download(pszUrl, pszDestination)))
         return false;
-    for (;;) {
+    // Polled as the package download polls, with a sink that never stops it.
+    return SUCCEEDED(WaitForDownload(download, [&] {
         nReceived = download.GetReceived();
-        if (download.IsFinished())
-            return true;
-        if (download.HasStopped())
-            return false;
-    }
+        return false;
+    }));
 }
 
 } // namespace

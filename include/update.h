@@ -19,6 +19,11 @@
 extern "C" {
 #endif
 
+/* The registered window message (RegisterWindowMessageW) that an upgrade link
+ * of the purchase page sends to the host's window, lParam the status dialog's
+ * window. The host starts the installation by posting it back to that window. */
+#define UPDATE_UPGRADE_MESSAGE L"Upgrade-{15D9F76E-2CB3-4fe5-A1AC-D81C1473E299}"
+
 #ifdef UPDATE_BUILDING_LIBRARY
 #define UPDATE_API HRESULT WINAPI
 #else
@@ -48,8 +53,7 @@ UPDATE_API NotifyEvent(int event, int reserved1, int reserved2);
  * without installing, else the result of the update run. */
 UPDATE_API IsAutoUpdate(const LPCWSTR* argv, int argc);
 
-/* Names the host's main window, which receives the upgrade message
- * "Upgrade-{15D9F76E-2CB3-4fe5-A1AC-D81C1473E299}". Always S_OK. */
+/* Names the host's main window, which receives the upgrade message. Always S_OK. */
 UPDATE_API SetUserProgramHWnd(HWND hWnd);
 
 typedef HRESULT(WINAPI* PFN_UpdateMain)(const LPCWSTR* argv, int argc);

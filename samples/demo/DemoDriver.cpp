@@ -9,6 +9,8 @@
 //   demo_driver close HWND                           asks the window to close
 //   demo_driver text HWND ID                         prints control ID's text (0: the window's)
 // Texts are UTF-8 on both sides. Exit codes: 0 done, 1 timed out, 2 usage.
+#include "update.h"
+
 #include <windows.h>
 
 #include <cwchar>
@@ -127,7 +129,7 @@ int Run(const std::vector<std::wstring>& args)
     if (command == L"upgrade-link" && n == 3) {
         // What the dialog does when the purchase page's upgrade link is
         // followed: the host gets the upgrade message with the dialog's handle.
-        const UINT message = ::RegisterWindowMessageW(L"Upgrade-{15D9F76E-2CB3-4fe5-A1AC-D81C1473E299}");
+        const UINT message = ::RegisterWindowMessageW(UPDATE_UPGRADE_MESSAGE);
         ::SendMessageW(ParseWindow(args[1].c_str()), message, 0,
                        reinterpret_cast<LPARAM>(ParseWindow(args[2].c_str())));
         return 0;

@@ -17,7 +17,7 @@ const UINT WM_APP_FINISH_UPDATE = WM_APP + 1;
 
 // The news page of the update dialog sends this with the dialog's window in
 // lParam; the same message arriving at the dialog starts the installation.
-const UINT g_nUpgradeMessage = ::RegisterWindowMessageW(L"Upgrade-{15D9F76E-2CB3-4fe5-A1AC-D81C1473E299}");
+const UINT g_nUpgradeMessage = ::RegisterWindowMessageW(UPDATE_UPGRADE_MESSAGE);
 
 std::wstring g_strVersion;
 

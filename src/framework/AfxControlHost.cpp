@@ -1,6 +1,7 @@
 #include "framework/AfxControlHost.h"
 
 #include "framework/AfxControlSite.h"
+#include "framework/AfxTrace.h"
 #include "framework/AfxWin.h"
 #include "framework/AfxWnd.h"
 
@@ -183,7 +184,7 @@ LRESULT CALLBACK HostWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         // Without its control the host stays as an empty window, so that the
         // window around it still works.
         if (FAILED(pHost->Open()))
-            ::OutputDebugStringW(L"Control host: the control could not be created");
+            AfxTrace(L"Control host: the control could not be created");
         return 0;
     case WM_SIZE:
         if (pHost)

@@ -1,13 +1,14 @@
 #include "framework/AfxDataExchange.h"
 
 #include "framework/AfxDialog.h"
+#include "framework/AfxTrace.h"
 
 HWND CDataExchange::PrepareCtrl(int nIDC)
 {
     HWND hWndCtrl = ::GetDlgItem(m_pDlgWnd->m_hWnd, nIDC);
     if (!hWndCtrl) {
         m_bFailed = TRUE;
-        ::OutputDebugStringW(L"CDataExchange: the dialog has no such control\n");
+        AfxTrace(L"CDataExchange: the dialog has no such control\n");
     }
     return hWndCtrl;
 }

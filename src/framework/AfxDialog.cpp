@@ -3,6 +3,7 @@
 #include "framework/AfxControlHost.h"
 #include "framework/AfxDataExchange.h"
 #include "framework/AfxException.h"
+#include "framework/AfxTrace.h"
 #include "framework/AfxWin.h"
 
 #include <algorithm>
@@ -63,7 +64,7 @@ INT_PTR CDialog::DoModal()
         const DWORD dwError = ::GetLastError();
         CString strTrace;
         strTrace.Format(L"CDialog::DoModal: dialog %u not created, error %lu\n", m_nIDTemplate, dwError);
-        ::OutputDebugStringW(strTrace);
+        AfxTrace(strTrace);
         m_nModalResult = -1;
     } else if (m_bContinueModal) {
         RunModalLoop();
@@ -228,7 +229,7 @@ BOOL CDialog::DispatchToHandlers(UINT message, WPARAM wParam, LPARAM lParam, LRE
         e->Delete();
     } catch (...) {
     }
-    ::OutputDebugStringW(L"CDialog: a message handler failed\n");
+    AfxTrace(L"CDialog: a message handler failed\n");
     if (message == WM_INITDIALOG)
         EndDialog(-1);
     return FALSE;

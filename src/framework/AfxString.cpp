@@ -1,8 +1,8 @@
 #include "framework/AfxString.h"
 
-#include "framework/AfxWin.h"
 
 #include <algorithm>
+#include <climits>
 #include <cwchar>
 #include <cwctype>
 #include <vector>
@@ -176,11 +176,6 @@ void CString::ReleaseBuffer(int nNewLength)
     m_str.resize(std::min(length, m_str.size()));
 }
 
-BOOL CString::LoadString(UINT nID)
-{
-    return LoadString(AfxGetResourceHandle(), nID);
-}
-
 BOOL CString::LoadString(HINSTANCE hInstance, UINT nID)
 {
     // With a zero length the platform hands out a read-only pointer into the
@@ -193,4 +188,37 @@ BOOL CString::LoadString(HINSTANCE hInstance, UINT nID)
     }
     m_str.assign(pText, static_cast<size_t>(n));
     return TRUE;
+}
+
+namespace {
+
+template <typename Char>
+int ParseInt32(std::basic_string_view<Char> text)
+{
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    // Counted one past the largest magnitude at most, so that it cannot overflow.
+    const long long limit = static_cast<long long>(INT_MAX) + 1;
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = std::min(value * 10 + (text[i] - '0'), limit);
+    if (negative)
+        return static_cast<int>(-value);
+    return static_cast<int>(std::min(value, limit - 1));
+}
+
+} // namespace
+
+int AfxParseInt32(std::wstring_view text)
+{
+    return ParseInt32(text);
+}
+
+int AfxParseInt32(std::string_view text)
+{
+    return ParseInt32(text);
 }

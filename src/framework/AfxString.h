@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <string>
+#include <string_view>
 
 class CString {
 public:
@@ -80,3 +81,9 @@ public:
 private:
     std::wstring m_str;
 };
+
+// Decimal text as atoi reads it: white space, an optional sign, digits up to
+// the first other character (none gives 0); beyond the 32-bit range, the
+// nearest bound.
+int AfxParseInt32(std::wstring_view text);
+int AfxParseInt32(std::string_view text);

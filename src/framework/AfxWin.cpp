@@ -57,6 +57,13 @@ HINSTANCE AfxFindStringResourceHandle(UINT nID)
     return ::FindResourceW(hModule, block, MAKEINTRESOURCEW(6)) ? hModule : nullptr;
 }
 
+// Here rather than with the string: it needs the module state, and the string
+// class stands on its own for the launcher.
+BOOL CString::LoadString(UINT nID)
+{
+    return LoadString(AfxGetResourceHandle(), nID);
+}
+
 CString AfxGetModuleFileName(HMODULE hModule)
 {
     wchar_t path[MAX_PATH] = {};
@@ -69,6 +76,15 @@ CString AfxGetModuleFolder(HMODULE hModule)
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(hModule, path, MAX_PATH);
     ::PathRemoveFileSpecW(path);
+    return CString(path);
+}
+
+CString AfxGetModuleFolderPath(HMODULE hModule, LPCWSTR pszRelative)
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(hModule, path, MAX_PATH);
+    ::PathRemoveFileSpecW(path);
+    ::PathAppendW(path, pszRelative);
     return CString(path);
 }
 

@@ -15,6 +15,8 @@ CString AfxGetModuleFileName(HMODULE hModule);
 
 // The folder of a module's file, without a trailing backslash.
 CString AfxGetModuleFolder(HMODULE hModule);
+// A path relative to the folder of a module's file (at most MAX_PATH - 1 characters).
+CString AfxGetModuleFolderPath(HMODULE hModule, LPCWSTR pszRelative);
 
 class CWinApp {
 public:

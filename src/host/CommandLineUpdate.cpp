@@ -1,8 +1,5 @@
 #include "host/CommandLineUpdate.h"
 
-#include <climits>
-#include <cwctype>
-
 void CCommandLineUpdate::ParseParam(LPCWSTR pszParam, BOOL bFlag, BOOL /*bLast*/)
 {
     if (bFlag)
@@ -25,7 +22,7 @@ void CCommandLineUpdate::ParseParamNotFlag(LPCWSTR pszParam)
     if (m_strUrl.IsEmpty())
         m_strUrl = pszParam;
     else if (m_bPidSwitch && m_dwProcessId == 0)
-        m_dwProcessId = static_cast<DWORD>(ParseDecimalInt32(pszParam));
+        m_dwProcessId = static_cast<DWORD>(AfxParseInt32(pszParam ? pszParam : L""));
 }
 
 void ParseCommandLine(CCommandLineUpdate& cmd, LPCWSTR* argv, int argc)
@@ -41,29 +38,4 @@ void ParseCommandLine(CCommandLineUpdate& cmd, LPCWSTR* argv, int argc)
         }
         cmd.ParseParam(p, bFlag, i + 1 == argc);
     }
-}
-
-int ParseDecimalInt32(LPCWSTR pszText)
-{
-    if (!pszText)
-        return 0;
-    const wchar_t* p = pszText;
-    while (std::iswspace(*p))
-        ++p;
-    bool negative = false;
-    if (*p == L'+' || *p == L'-')
-        negative = *p++ == L'-';
-    long long value = 0;
-    for (; *p >= L'0' && *p <= L'9'; ++p) {
-        value = value * 10 + (*p - L'0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            break;  // already beyond either bound
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
 }

@@ -26,7 +26,3 @@ protected:
 // Feeds argv[1..argc-1] to the record. A null vector reads as no arguments and a
 // null element as an empty one, so a careless host cannot crash the library.
 void ParseCommandLine(CCommandLineUpdate& cmd, LPCWSTR* argv, int argc);
-
-// Decimal text to a signed 32-bit value: leading white space, an optional sign,
-// digits up to the first other character; beyond the range the nearest bound.
-int ParseDecimalInt32(LPCWSTR pszText);

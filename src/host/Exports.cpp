@@ -3,6 +3,7 @@
 #include "update.h"
 
 #include "framework/AfxException.h"
+#include "framework/AfxTrace.h"
 #include "framework/AfxWin.h"
 #include "host/CommandLineUpdate.h"
 #include "host/LocalText.h"
@@ -46,7 +47,7 @@ HRESULT RunStatusDialog(CCommandLineUpdate* pCmd, BOOL bAutoMode, INT_PTR* pnEnd
     if (bAutoMode)
         dlg.SetAutoMode(TRUE);
     *pnEndCode = dlg.DoModal();
-    ::OutputDebugStringW(L"CDlgUpdateStatus::DoModal()");
+    AfxTrace(L"CDlgUpdateStatus::DoModal()");
     return dlg.m_hrResult;
 }
 
@@ -61,12 +62,10 @@ CString CompletionLogPath()
 {
     // The record beside the host program, as a normal installation has it;
     // a library kept elsewhere finds its own record in its update folder.
+    const CString hostLog = AfxGetModuleFolderPath(nullptr, L"Update\\Update.log");
+    if (::PathFileExistsW(hostLog))
+        return hostLog;
     wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    ::PathRemoveFileSpecW(path);
-    ::PathAppendW(path, L"Update\\Update.log");
-    if (::PathFileExistsW(path))
-        return CString(path);
     CFileManager::GetUpdatePath(path, L"update.log", FALSE);
     return CString(path);
 }

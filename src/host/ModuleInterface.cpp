@@ -11,18 +11,15 @@ HRESULT CModuleLoader::Load(LPCWSTR pszPath)
         return E_INVALIDARG;
     if (m_hModule)
         return E_ACCESSDENIED;
-    m_hModule = ::LoadLibraryW(pszPath);
+    m_hModule.Reset(::LoadLibraryW(pszPath));
     if (!m_hModule)
         return E_HANDLE;
-    ::GetModuleFileNameW(m_hModule, m_szPath, MAX_PATH);
+    ::GetModuleFileNameW(m_hModule.Get(), m_szPath, MAX_PATH);
     return S_OK;
 }
 
 void CModuleLoader::ReleaseModule()
 {
-    if (!m_hModule)
-        return;
-    ::FreeLibrary(m_hModule);
-    m_hModule = nullptr;
+    m_hModule.Reset();
     m_szPath[0] = L'\0';
 }

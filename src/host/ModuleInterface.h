@@ -1,9 +1,8 @@
 // A library loaded by path, and the interface its ordinal-1 factory hands out.
 #pragma once
 
+#include "framework/AfxHandle.h"
 #include "host/LanguageTranslater.h"
-
-#include <windows.h>
 
 class CModuleLoader {
 public:
@@ -16,7 +15,7 @@ public:
     // loaded (it stays), E_HANDLE when the load fails, else S_OK.
     HRESULT Load(LPCWSTR pszPath);
 
-    HMODULE m_hModule = nullptr;
+    CLibrary m_hModule;
     wchar_t m_szPath[MAX_PATH] = {};
 
 protected:
@@ -46,7 +45,7 @@ public:
         if (FAILED(hr))
             return hr;
         m_pfnFactory = reinterpret_cast<PFN_LANGUAGE_FACTORY>(
-            reinterpret_cast<void*>(::GetProcAddress(m_hModule, MAKEINTRESOURCEA(1))));
+            reinterpret_cast<void*>(::GetProcAddress(m_hModule.Get(), MAKEINTRESOURCEA(1))));
         if (!m_pfnFactory)
             return E_NOTIMPL;
         return m_pfnFactory(InterfaceId(), reinterpret_cast<void**>(&m_pInterface));

@@ -1,5 +1,7 @@
 #include "host/UpdateApp.h"
 
+#include "update.h"
+
 #include "framework/AfxOle.h"
 #include "manager/UpdateManager.h"
 
@@ -7,7 +9,7 @@
 #include <shlwapi.h>
 
 volatile LONG g_bInteractive = 1;
-const UINT g_nUpgradeMessage = ::RegisterWindowMessageW(L"Upgrade-{15D9F76E-2CB3-4fe5-A1AC-D81C1473E299}");
+const UINT g_nUpgradeMessage = ::RegisterWindowMessageW(UPDATE_UPGRADE_MESSAGE);
 
 COrmUpdateApp theApp;
 
@@ -28,9 +30,7 @@ BOOL COrmUpdateApp::InitInstance()
     AfxInitRichEdit2();
     AfxOleInit();
 
-    ::GetModuleFileNameW(m_hInstance, m_szLanguagePath, MAX_PATH);
-    ::PathRemoveFileSpecW(m_szLanguagePath);
-    ::PathAppendW(m_szLanguagePath, L"vexmod.dll");
+    m_strLanguagePath = AfxGetModuleFolderPath(m_hInstance, L"vexmod.dll");
 
     if (!AfxSocketInit())
         return FALSE;
@@ -60,9 +60,9 @@ ILanguageTranslater* COrmUpdateApp::GetTranslater()
 
 void COrmUpdateApp::LoadTranslater()
 {
-    if (!m_szLanguagePath[0] || !::PathFileExistsW(m_szLanguagePath))
+    if (m_strLanguagePath.IsEmpty() || !::PathFileExistsW(m_strLanguagePath))
         return;
     // A library without the factory, or whose factory fails, is let go again.
-    if (FAILED(m_languageModule.Load(m_szLanguagePath)) || !m_languageModule.m_pInterface)
+    if (FAILED(m_languageModule.Load(m_strLanguagePath)) || !m_languageModule.m_pInterface)
         m_languageModule.Unload();
 }

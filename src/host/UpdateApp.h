@@ -24,7 +24,7 @@ public:
     CModuleInterface<ILanguageTranslater> m_languageModule;
 
     // Where the translator is looked for: "vexmod.dll" in the library folder.
-    wchar_t m_szLanguagePath[MAX_PATH] = {};
+    CString m_strLanguagePath;
 
 private:
     void LoadTranslater();
@@ -38,5 +38,5 @@ extern COrmUpdateApp theApp;
 // 1 while errors of the library may be shown to the user; IsAutoUpdate clears it for good.
 extern volatile LONG g_bInteractive;
 
-// "Upgrade-{15D9F76E-2CB3-4fe5-A1AC-D81C1473E299}", registered at load.
+// UPDATE_UPGRADE_MESSAGE, registered at load.
 extern const UINT g_nUpgradeMessage;

@@ -1,32 +1,20 @@
 #include "install/FileManager.h"
 
-#include "description/LocalUpdateInfo.h"
-#include "description/RemoteUpdateInfo.h"
 #include "framework/AfxWin.h"
 
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <new>
-
-CFileManager::~CFileManager()
-{
-    delete m_pLocalInfo;
-    m_pLocalInfo = nullptr;
-    delete m_pRemoteInfo;
-    m_pRemoteInfo = nullptr;
-}
 
 void CFileManager::GetUpdatePath(LPWSTR pszBuffer, LPCWSTR pszName, BOOL bCreateFolder)
 {
-    std::fill_n(pszBuffer, MAX_PATH, L'\0');
-    ::GetModuleFileNameW(AfxGetInstanceHandle(), pszBuffer, MAX_PATH);
-    ::PathRemoveFileSpecW(pszBuffer);
-    ::PathAppendW(pszBuffer, L"update");
+    const CString folder = AfxGetModuleFolderPath(AfxGetInstanceHandle(), L"update");
     // Made on first use; an existing folder, or one that cannot be made, is
     // left to the file operation that follows.
     if (bCreateFolder)
-        ::CreateDirectoryW(pszBuffer, nullptr);
+        ::CreateDirectoryW(folder, nullptr);
+    std::fill_n(pszBuffer, MAX_PATH, L'\0');
+    std::copy_n(folder.GetString(), std::min(folder.GetLength(), MAX_PATH - 1), pszBuffer);
     ::PathAppendW(pszBuffer, pszName);
 }
 
@@ -37,10 +25,7 @@ void CFileManager::ReadEdition()
 
 BOOL CFileManager::ReadEditionFlag()
 {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    ::PathRemoveFileSpecW(path);
-    ::PathAppendW(path, L"Ambrel.ini");
+    const CString path = AfxGetModuleFolderPath(nullptr, L"Ambrel.ini");
     return static_cast<BOOL>(::GetPrivateProfileIntW(L"Config", L"IsProUpdate", 0, path));
 }
 
@@ -70,7 +55,7 @@ CLocalUpdateInfo* CFileManager::LoadLocalInfo()
 {
     wchar_t path[MAX_PATH] = {};
     GetUpdatePath(path, L"update.log");
-    delete m_pLocalInfo;
-    m_pLocalInfo = new (std::nothrow) CLocalUpdateInfo(path);
-    return m_pLocalInfo;
+    m_pLocalInfo.reset();
+    m_pLocalInfo = std::make_unique<CLocalUpdateInfo>(path);
+    return m_pLocalInfo.get();
 }

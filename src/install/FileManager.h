@@ -4,18 +4,20 @@
 // PackageInstall.cpp, SettingsItems.cpp.
 #pragma once
 
+#include "description/LocalUpdateInfo.h"
+#include "description/RemoteUpdateInfo.h"
 #include "framework/AfxString.h"
+#include "install/OfferAnalysis.h"
 
+#include <memory>
 #include <vector>
 
-class CLocalUpdateInfo;
-class CRemoteUpdateInfo;
 class IUpdateEventSink;
 
 class CFileManager {
 public:
     CFileManager() = default;
-    virtual ~CFileManager();
+    virtual ~CFileManager() = default;
     CFileManager(const CFileManager&) = delete;
     CFileManager& operator=(const CFileManager&) = delete;
 
@@ -33,8 +35,14 @@ public:
     // The description fetch.
     CRemoteUpdateInfo* FetchRemoteInfo(LPCWSTR pszUrl);
 
-    // Offer analysis and package fetch.
+    // Offer analysis and package fetch. Analyse judges and carries out what
+    // the verdict asks (JudgeOffered, then CarryOut); 1 when the offer applies.
     int Analyse(bool bForcePro);
+    // The verdict alone: reads the offer's client section and the edition, shows nothing.
+    EOfferVerdict JudgeOffered(bool bForcePro);
+    COfferEffects EffectsOf(EOfferVerdict verdict) const;
+    // The one place where an offer's message box, browser launch and record write happen.
+    void CarryOut(const COfferEffects& effects);
     HRESULT DownloadPackage();
     void GetUpdateDescription(CString& out);
     void GetUpdateTitle(CString& out);
@@ -47,8 +55,9 @@ public:
     // Settings items.
     void ApplyIniItems();
 
-    CLocalUpdateInfo* m_pLocalInfo = nullptr;
-    CRemoteUpdateInfo* m_pRemoteInfo = nullptr;
+    // Owned, possibly null; a new record replaces the old one.
+    std::unique_ptr<CLocalUpdateInfo> m_pLocalInfo;
+    std::unique_ptr<CRemoteUpdateInfo> m_pRemoteInfo;
     IUpdateEventSink* m_pEventSink = nullptr;
     BOOL m_bIsProUpdate = 0;
 };

@@ -4,9 +4,6 @@
 
 namespace {
 
-// All access rights as the older platform headers define them.
-const DWORD kProcessAllAccess = 0x1F0FFF;
-
 BOOL CALLBACK PostQuitToWindowOfProcess(HWND hWnd, LPARAM lParam)
 {
     DWORD dwOwner = 0;
@@ -26,7 +23,8 @@ BOOL CKillProcessHelper::KillProcess(DWORD dwProcessId)
     if (dwProcessId == 0 || dwProcessId == ::GetCurrentProcessId())
         return FALSE;
 
-    CHandle process(::OpenProcess(kProcessAllAccess, FALSE, dwProcessId));
+    // To wait for its end and to end it: no more.
+    CHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, dwProcessId));
     if (!process)
         return FALSE;
 

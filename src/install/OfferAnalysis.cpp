@@ -3,6 +3,7 @@
 #include "description/LocalUpdateInfo.h"
 #include "description/RemoteUpdateInfo.h"
 #include "description/VersionNumber.h"
+#include "framework/AfxTrace.h"
 #include "framework/AfxUserEffects.h"
 #include "framework/AfxWin.h"
 #include "install/DescriptionSafety.h"
@@ -32,29 +33,42 @@ EOfferVerdict JudgeOffer(const COfferFacts& facts)
     return EOfferVerdict::Applies;
 }
 
-namespace {
-
-void ShowTipsAndDownloadPage(const CRemoteUpdateInfo& offered)
+COfferEffects EffectsOfVerdict(EOfferVerdict verdict, bool bHasTips)
 {
-    const CString tips = offered.GetTips();
-    if (tips.IsEmpty())
-        return;
-    AfxMessageBox(tips, MB_OK);
-    // The description arrives over plain HTTP: only a web page may reach the
-    // shell, never a program, a document or a share that a tampered copy names.
-    if (IsWebAddress(offered.m_strDownloadURL))
-        AfxGetUserEffects().OpenDocument(offered.m_strDownloadURL);
+    COfferEffects effects;
+    switch (verdict) {
+    case EOfferVerdict::NotNewer:
+        break;
+    case EOfferVerdict::Elsewhere:
+        effects.bShowTips = bHasTips;
+        effects.bOpenDownloadPage = bHasTips;
+        break;
+    case EOfferVerdict::TooOld:
+        effects.bShowTips = true;  // even an empty text: the user learns that nothing will come
+        break;
+    case EOfferVerdict::Applies:
+        effects.bRecordOffer = true;
+        break;
+    }
+    return effects;
 }
 
-} // namespace
+COfferEffects operator|(const COfferEffects& a, const COfferEffects& b)
+{
+    COfferEffects effects;
+    effects.bShowTips = a.bShowTips || b.bShowTips;
+    effects.bOpenDownloadPage = a.bOpenDownloadPage || b.bOpenDownloadPage;
+    effects.bRecordOffer = a.bRecordOffer || b.bRecordOffer;
+    return effects;
+}
 
-int CFileManager::Analyse(bool bForcePro)
+EOfferVerdict CFileManager::JudgeOffered(bool bForcePro)
 {
     if (!m_pRemoteInfo || !m_pLocalInfo)
-        return 0;
-    ::OutputDebugStringW(L"CFileManager::Analyse()");
+        return EOfferVerdict::NotNewer;
+    AfxTrace(L"CFileManager::Analyse()");
     if (m_pLocalInfo->m_strOEMClientName.IsEmpty())
-        return 0;
+        return EOfferVerdict::NotNewer;
     m_pRemoteInfo->LoadClient(m_pLocalInfo->m_strOEMClientName);
     ReadEdition();
 
@@ -66,21 +80,33 @@ int CFileManager::Analyse(bool bForcePro)
     facts.nOfferedPack = bPro ? m_pRemoteInfo->m_nServiceProPack : m_pRemoteInfo->m_nServicePack;
     facts.nCanUpdate = m_pRemoteInfo->m_nCanUpdate;
     facts.strValidVersion = m_pRemoteInfo->m_strValidVersion;
+    return JudgeOffer(facts);
+}
 
-    switch (JudgeOffer(facts)) {
-    case EOfferVerdict::NotNewer:
-        return 0;
-    case EOfferVerdict::Elsewhere:
-        ShowTipsAndDownloadPage(*m_pRemoteInfo);
-        return 0;
-    case EOfferVerdict::TooOld:
+COfferEffects CFileManager::EffectsOf(EOfferVerdict verdict) const
+{
+    return EffectsOfVerdict(verdict, m_pRemoteInfo && !m_pRemoteInfo->GetTips().IsEmpty());
+}
+
+void CFileManager::CarryOut(const COfferEffects& effects)
+{
+    if (!m_pRemoteInfo || !m_pLocalInfo)
+        return;
+    if (effects.bShowTips)
         AfxMessageBox(m_pRemoteInfo->GetTips(), MB_OK);
-        return 0;
-    case EOfferVerdict::Applies:
-        break;
-    }
-    m_pLocalInfo->WriteUpdate(m_pRemoteInfo);
-    return 1;
+    // The description can be altered on the way: only a web page may reach the
+    // shell, never a program, a document or a share that a tampered copy names.
+    if (effects.bOpenDownloadPage && IsWebAddress(m_pRemoteInfo->m_strDownloadURL))
+        AfxGetUserEffects().OpenDocument(m_pRemoteInfo->m_strDownloadURL);
+    if (effects.bRecordOffer)
+        m_pLocalInfo->WriteUpdate(m_pRemoteInfo.get());
+}
+
+int CFileManager::Analyse(bool bForcePro)
+{
+    const EOfferVerdict verdict = JudgeOffered(bForcePro);
+    CarryOut(EffectsOf(verdict));
+    return verdict == EOfferVerdict::Applies ? 1 : 0;
 }
 
 void CFileManager::GetUpdateDescription(CString& out)

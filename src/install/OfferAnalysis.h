@@ -21,3 +21,15 @@ enum class EOfferVerdict {
 };
 
 EOfferVerdict JudgeOffer(const COfferFacts& facts);
+
+// What a verdict makes the library do besides answering.
+struct COfferEffects {
+    bool bShowTips = false;          // the description's "Tips" in a message box
+    bool bOpenDownloadPage = false;  // then its "DownloadURL", when that is a web page
+    bool bRecordOffer = false;       // [Update] of the installed record names the offer
+};
+
+COfferEffects EffectsOfVerdict(EOfferVerdict verdict, bool bHasTips);
+
+// The effects of several judgements of one check, each carried out at most once.
+COfferEffects operator|(const COfferEffects& a, const COfferEffects& b);

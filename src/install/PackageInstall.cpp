@@ -10,7 +10,6 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <new>
 
 CString FormatExtractArgs(LPCWSTR pszFolder, LPCWSTR pszPackage)
 {
@@ -74,15 +73,12 @@ void DeleteListedFolders(const CRemoteUpdateInfo& offered, LPCWSTR pszHostFolder
 
 HRESULT CFileManager::CompleteUpdate()
 {
-    if (!LoadLocalInfo())
-        return E_OUTOFMEMORY;
+    LoadLocalInfo();
 
     wchar_t iniPath[MAX_PATH] = {};
     GetUpdatePath(iniPath, L"update.ini");
-    delete m_pRemoteInfo;
-    m_pRemoteInfo = new (std::nothrow) CRemoteUpdateInfo(iniPath);
-    if (!m_pRemoteInfo)
-        return E_OUTOFMEMORY;
+    m_pRemoteInfo.reset();
+    m_pRemoteInfo = std::make_unique<CRemoteUpdateInfo>(iniPath);
 
     if (m_pLocalInfo->m_strOEMClientName.IsEmpty())
         return E_INVALIDARG;
@@ -95,7 +91,7 @@ HRESULT CFileManager::CompleteUpdate()
         return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 
     ReadEdition();
-    m_pLocalInfo->WriteInstalled(m_pRemoteInfo, m_bIsProUpdate != 0);
+    m_pLocalInfo->WriteInstalled(m_pRemoteInfo.get(), m_bIsProUpdate != 0);
 
     const CString hostFolder = AfxGetModuleFolder(nullptr);
     DeleteListedFiles(*m_pRemoteInfo, hostFolder);
@@ -106,9 +102,7 @@ HRESULT CFileManager::CompleteUpdate()
     ::DeleteFileW(iniPath);
     ::DeleteFileW(cabPath);
 
-    delete m_pLocalInfo;
-    m_pLocalInfo = nullptr;
-    delete m_pRemoteInfo;
-    m_pRemoteInfo = nullptr;
+    m_pLocalInfo.reset();
+    m_pRemoteInfo.reset();
     return S_OK;
 }

@@ -16,8 +16,7 @@ CRemoteUpdateInfo* CFileManager::FetchRemoteInfo(LPCWSTR pszUrl)
     });
     if (FAILED(hr))
         return nullptr;
-    delete m_pRemoteInfo;
-    m_pRemoteInfo = nullptr;
-    m_pRemoteInfo = new CRemoteUpdateInfo(path);
-    return m_pRemoteInfo;
+    m_pRemoteInfo.reset();
+    m_pRemoteInfo = std::make_unique<CRemoteUpdateInfo>(path);
+    return m_pRemoteInfo.get();
 }

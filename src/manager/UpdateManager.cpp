@@ -78,9 +78,17 @@ HRESULT CUpdateManager::CheckUpdate(CCommandLineUpdate* pCmd)
 
     if (!m_fileManager.FetchRemoteInfo(DescriptionAddress(report)))
         return E_FAIL;
-    if (m_fileManager.Analyse(false))
+    // Both judgements first, then their effects once: a standard and a
+    // professional verdict that both ask for the tips show them once.
+    const EOfferVerdict standard = m_fileManager.JudgeOffered(false);
+    EOfferVerdict professional = EOfferVerdict::NotNewer;
+    if (standard != EOfferVerdict::Applies && !m_fileManager.m_bIsProUpdate)
+        professional = m_fileManager.JudgeOffered(true);
+    m_fileManager.CarryOut(m_fileManager.EffectsOf(standard) | m_fileManager.EffectsOf(professional));
+
+    if (standard == EOfferVerdict::Applies)
         return S_OK;
-    if (!m_fileManager.m_bIsProUpdate && m_fileManager.Analyse(true)) {
+    if (professional == EOfferVerdict::Applies) {
         m_bProOffer = 1;
         return S_OK;
     }

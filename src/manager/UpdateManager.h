@@ -34,7 +34,7 @@ public:
     void GetUpdateDescription(CString& out) { m_fileManager.GetUpdateDescription(out); }
     void GetUpdateTitle(CString& out) { m_fileManager.GetUpdateTitle(out); }
     void GetUpdateVersion(CString& out) { m_fileManager.GetUpdateVersion(out); }
-    CLocalUpdateInfo* GetLocalInfo() { return m_fileManager.m_pLocalInfo; }
+    CLocalUpdateInfo* GetLocalInfo() { return m_fileManager.m_pLocalInfo.get(); }
 
     CWinThread* m_pWorkerThread = nullptr;  // not owned
     CEvent m_eventStop;

@@ -1,6 +1,7 @@
 #include "net/FileDownloadHttp.h"
 
 #include "framework/AfxException.h"
+#include "framework/AfxTrace.h"
 #include "framework/AfxWin.h"
 #include "host/UpdateApp.h"
 
@@ -75,7 +76,7 @@ HRESULT CFileDownloadHttp::Download(LPCWSTR pszUrl, LPCWSTR pszLocalFile)
     DWORD dwServiceType = 0;
     INTERNET_PORT nPort = 0;
     if (!AfxParseURL(m_strUrl, dwServiceType, m_strServer, m_strObject, nPort)) {
-        ::OutputDebugStringW(L"AfxParseURL FALSE!");
+        AfxTrace(L"AfxParseURL FALSE!");
         return E_FAIL;
     }
 
@@ -85,7 +86,7 @@ HRESULT CFileDownloadHttp::Download(LPCWSTR pszUrl, LPCWSTR pszLocalFile)
         const HRESULT hr = SetSessionOptions();
         if (FAILED(hr))
             return hr;
-        ::OutputDebugStringW(L"start TRY TO Download..." + m_strObject);
+        AfxTrace(L"start TRY TO Download..." + m_strObject);
         return SendRequestAndStart(nPort);
     } catch (CException* e) {
         CExceptionPtr guard(e);
@@ -96,7 +97,7 @@ HRESULT CFileDownloadHttp::Download(LPCWSTR pszUrl, LPCWSTR pszLocalFile)
 
 HRESULT CFileDownloadHttp::SetSessionOptions()
 {
-    ::OutputDebugStringW(L"m_pInternetSession->SetOption()!");
+    AfxTrace(L"m_pInternetSession->SetOption()!");
     if (!m_pInternetSession->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, kTimeoutMs))
         return HResultFromError(::GetLastError());
     m_pInternetSession->SetOption(INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, kTimeoutMs);
@@ -108,10 +109,10 @@ HRESULT CFileDownloadHttp::SendRequestAndStart(INTERNET_PORT nPort)
 {
     m_pConnection.reset(m_pInternetSession->GetHttpConnection(m_strServer, nPort));
     if (!m_pConnection) {
-        ::OutputDebugStringW(L"Get Connection False");
+        AfxTrace(L"Get Connection False");
         return E_FAIL;
     }
-    ::OutputDebugStringW(L"Get Connection Success");
+    AfxTrace(L"Get Connection Success");
     // The data time-out of the session serves FTP's data channel only; without
     // this one, a server that falls silent would hold the worker for ever.
     m_pConnection->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, kTimeoutMs);
@@ -128,18 +129,18 @@ HRESULT CFileDownloadHttp::SendRequestAndStart(INTERNET_PORT nPort)
     if (!m_pHttpFile->QueryInfoStatusCode(dwStatus) || !IsSuccessStatus(dwStatus)) {
         CString text;
         text.Format(L"HTTP status %lu", dwStatus);
-        ::OutputDebugStringW(text);
+        AfxTrace(text);
         ::DeleteFileW(GetTempFile());
         return E_FAIL;
     }
 
     m_nFileSize = m_pHttpFile->GetLength();
     if (m_nFileSize != 0)
-        ::OutputDebugStringW(L"file right");
+        AfxTrace(L"file right");
     else
         AfxMessageBox(L"文件错误", MB_OK);
 
-    ::OutputDebugStringW(L"Begin DownloadImpl Thread!!!");
+    AfxTrace(L"Begin DownloadImpl Thread!!!");
     m_pReadFile = m_pHttpFile.get();
     // Started suspended so that the object is ours before its thread can end.
     CWinThread* pThread = AfxBeginThread(&DownloadThreadProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);

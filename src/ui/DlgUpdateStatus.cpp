@@ -215,7 +215,8 @@ CString CDlgUpdateStatus::HostClosingNotice() const
 {
     if (!m_pCmdLine || m_pCmdLine->m_dwProcessId == 0)
         return CString();
-    CHandle process(::OpenProcess(PROCESS_ALL_ACCESS, FALSE, m_pCmdLine->m_dwProcessId));
+    // The name is read from the process's own memory: query and read, nothing more.
+    CHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, m_pCmdLine->m_dwProcessId));
     if (!process)
         return CString();
     wchar_t name[MAX_PATH] = {};

@@ -7,7 +7,6 @@ namespace {
 
 // Members of the browser's dispatch interface.
 const DISPID kDispidNavigate = 104;
-const DISPID kDispidDocument = 203;
 
 } // namespace
 

@@ -12,6 +12,9 @@ public:
     // {8856F961-340A-11D0-A96B-00C04FD705A2}
     static const CLSID clsid;
 
+    // The browser's "Document" property, on the control and on a frame's browser alike.
+    static constexpr DISPID kDispidDocument = 203;
+
     // Creates the control as a child of pParentWnd. The class name and the
     // creation context are not used: the control decides its own window.
     BOOL Create(LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,

@@ -3,6 +3,7 @@
 #include "description/LocalUpdateInfo.h"
 #include "framework/AfxControlHost.h"
 #include "framework/AfxDC.h"
+#include "framework/AfxWin.h"
 #include "host/UpdateApp.h"
 #include "manager/UpdateManager.h"
 #include "resources/resource.h"
@@ -15,14 +16,6 @@
 #include <wininet.h>
 
 namespace {
-
-CString HostProgramFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    ::PathRemoveFileSpecW(path);
-    return path;
-}
 
 bool IsOnline()
 {
@@ -56,7 +49,7 @@ void CDlgUpdateStatus::ShowNewsPage(CUpdateManager* pManager, const CString& str
     if (page.IsEmpty() && web.IsEmpty())
         return;
     CString location;
-    if (!ChoosePurchasePageLocation(page, web, IsOnline(), HostProgramFolder(), location))
+    if (!ChoosePurchasePageLocation(page, web, IsOnline(), AfxGetModuleFolder(nullptr), location))
         return;
 
     VARIANT flags;

@@ -14,24 +14,6 @@ bool FitsLocationBuffer(const CString& text)
     return text.GetLength() < kPurchaseLocationBuffer;
 }
 
-// As atoi reads: white space, a sign, digits up to the first other character;
-// a value beyond the int range stops at its end.
-int ParseLeadingInt(std::string_view text)
-{
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = std::min(value * 10 + (text[i] - '0'), static_cast<long long>(INT_MAX) + 1);
-    if (negative)
-        return static_cast<int>(-value);
-    return static_cast<int>(std::min(value, static_cast<long long>(INT_MAX)));
-}
-
 RECT MovedDown(RECT rc, int dy)
 {
     ::OffsetRect(&rc, 0, dy);
@@ -90,7 +72,7 @@ int ParseDeclaredPageHeight(const char* pData, size_t cbData)
     if (found == std::string_view::npos)
         return 0;
     const size_t maxDigits = 10;
-    return ParseLeadingInt(head.substr(found + sizeof(kPageHeightMarker) - 1, maxDigits));
+    return AfxParseInt32(head.substr(found + sizeof(kPageHeightMarker) - 1, maxDigits));
 }
 
 int ReadDeclaredPageHeight(LPCWSTR pszLocation)

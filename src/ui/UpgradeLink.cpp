@@ -4,6 +4,7 @@
 #include "framework/AfxDispatch.h"
 #include "host/UpdateApp.h"
 #include "install/FileManager.h"
+#include "ui/Iexplorer.h"
 
 #include <exdisp.h>
 #include <mshtml.h>
@@ -17,8 +18,6 @@ namespace {
 
 // The members are read through each interface's dispatch side, which every
 // one of them offers.
-const DISPID kDispidBrowserDocument = 203;
-
 CComPtr<IDispatch> GetDispatchProperty(IDispatch* pObject, DISPID dispid)
 {
     CComPtr<IDispatch> value;
@@ -48,7 +47,7 @@ CComPtr<IDispatch> ActiveElementInFrame(const CComPtr<IDispatch>& frame)
     CComPtr<IWebBrowser2> browser = frame.As<IHTMLFrameBase>().As<IWebBrowser2>();
     if (!browser)
         return {};
-    return ActiveElement(GetDispatchProperty(browser.Get(), kDispidBrowserDocument));
+    return ActiveElement(GetDispatchProperty(browser.Get(), CIexplorer::kDispidDocument));
 }
 
 } // namespace

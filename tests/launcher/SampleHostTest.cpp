@@ -6,6 +6,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/WindowDriver.h"
+#include "update.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@ namespace {
 
 using namespace testing_support;
 
-const UINT kUpgradeMessage = ::RegisterWindowMessageW(L"Upgrade-{15D9F76E-2CB3-4fe5-A1AC-D81C1473E299}");
+const UINT kUpgradeMessage = ::RegisterWindowMessageW(UPDATE_UPGRADE_MESSAGE);
 
 TEST(SampleHost, FormatsItsVersion)
 {

@@ -13,33 +13,6 @@ namespace {
 
 using FileManagerCore = UpdateFilesTest;
 
-int g_nDeleted = 0;
-
-struct CountedLocalInfo : CLocalUpdateInfo {
-    CountedLocalInfo() : CLocalUpdateInfo(L"") {}
-    ~CountedLocalInfo() override { ++g_nDeleted; }
-};
-
-struct CountedRemoteInfo : CRemoteUpdateInfo {
-    CountedRemoteInfo() : CRemoteUpdateInfo(nullptr) {}
-    ~CountedRemoteInfo() override { ++g_nDeleted; }
-};
-
-TEST_F(FileManagerCore, StartsEmptyAndDeletesItsRecords)
-{
-    g_nDeleted = 0;
-    {
-        CFileManager manager;
-        EXPECT_EQ(nullptr, manager.m_pLocalInfo);
-        EXPECT_EQ(nullptr, manager.m_pRemoteInfo);
-        EXPECT_EQ(nullptr, manager.m_pEventSink);
-        EXPECT_EQ(0, manager.m_bIsProUpdate);
-        manager.m_pLocalInfo = new CountedLocalInfo;
-        manager.m_pRemoteInfo = new CountedRemoteInfo;
-    }
-    EXPECT_EQ(2, g_nDeleted);
-}
-
 TEST_F(FileManagerCore, UpdatePathMakesTheFolderAndLeavesAnExistingOne)
 {
     wchar_t path[MAX_PATH];
@@ -107,12 +80,9 @@ TEST(FileManagerSplit, DropsEmptyPieces)
 TEST_F(FileManagerCore, LoadLocalInfoReplacesTheRecord)
 {
     CFileManager manager;
-    g_nDeleted = 0;
-    manager.m_pLocalInfo = new CountedLocalInfo;
     WriteBytes(UpdateFile(L"update.log"), "[Files]\r\nVersion=1.5\r\nOEMClientName=Acme\r\n");
     CLocalUpdateInfo* record = manager.LoadLocalInfo();
-    EXPECT_EQ(1, g_nDeleted);
-    ASSERT_EQ(manager.m_pLocalInfo, record);
+    ASSERT_EQ(manager.m_pLocalInfo.get(), record);
     EXPECT_STREQ(UpdateFile(L"update.log").c_str(), record->m_strFile);
     EXPECT_STREQ(L"1.5", record->m_strVersion);
     EXPECT_STREQ(L"Acme", record->m_strOEMClientName);

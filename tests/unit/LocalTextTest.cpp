@@ -2,6 +2,7 @@
 #include "host/ModuleInterface.h"
 #include "host/UpdateApp.h"
 #include "resources/resource.h"
+#include "update.h"
 
 #include <gtest/gtest.h>
 
@@ -76,13 +77,13 @@ TEST(LanguageModule, LoadsTheFactoryAndTranslates)
     EXPECT_STREQ(L"【安装完成】MiscStrings", buffer);
 
     // A second load keeps the first library.
-    const HMODULE first = holder.m_hModule;
+    const HMODULE first = holder.m_hModule.Get();
     EXPECT_EQ(E_ACCESSDENIED, holder.Load(TranslatorPath(L"nofactory.dll").c_str()));
-    EXPECT_EQ(first, holder.m_hModule);
+    EXPECT_EQ(first, holder.m_hModule.Get());
 
     holder.Unload();
     EXPECT_EQ(nullptr, holder.m_pInterface);
-    EXPECT_EQ(nullptr, holder.m_hModule);
+    EXPECT_FALSE(holder.m_hModule);
     EXPECT_EQ(L'\0', holder.m_szPath[0]);
 }
 
@@ -90,10 +91,10 @@ TEST(LanguageModule, LibraryWithoutFactoryStaysLoadedUntilUnload)
 {
     CModuleInterface<ILanguageTranslater> holder;
     EXPECT_EQ(E_NOTIMPL, holder.Load(TranslatorPath(L"nofactory.dll").c_str()));
-    EXPECT_NE(nullptr, holder.m_hModule);
+    EXPECT_TRUE(holder.m_hModule);
     EXPECT_EQ(nullptr, holder.m_pInterface);
     holder.Unload();
-    EXPECT_EQ(nullptr, holder.m_hModule);
+    EXPECT_FALSE(holder.m_hModule);
     holder.Unload();  // nothing loaded: nothing happens
 }
 
@@ -102,7 +103,7 @@ TEST(LanguageModule, BadPathsAreRefused)
     CModuleInterface<ILanguageTranslater> holder;
     EXPECT_EQ(E_INVALIDARG, holder.Load(nullptr));
     EXPECT_EQ(E_HANDLE, holder.Load(TranslatorPath(L"missing.dll").c_str()));
-    EXPECT_EQ(nullptr, holder.m_hModule);
+    EXPECT_FALSE(holder.m_hModule);
 }
 
 TEST(LanguageModule, ReleasesTheInterfaceItHolds)
@@ -145,8 +146,8 @@ TEST(Application, StartedWithTheUpgradeMessageAndAManager)
 {
     EXPECT_NE(nullptr, theApp.m_pUpdateManager);
     EXPECT_GE(g_nUpgradeMessage, 0xC000u);
-    EXPECT_EQ(g_nUpgradeMessage, ::RegisterWindowMessageW(L"Upgrade-{15D9F76E-2CB3-4fe5-A1AC-D81C1473E299}"));
-    EXPECT_STREQ(L"vexmod.dll", ::PathFindFileNameW(theApp.m_szLanguagePath));
+    EXPECT_EQ(g_nUpgradeMessage, ::RegisterWindowMessageW(UPDATE_UPGRADE_MESSAGE));
+    EXPECT_STREQ(L"vexmod.dll", ::PathFindFileNameW(theApp.m_strLanguagePath.GetString()));
 }
 
 } // namespace

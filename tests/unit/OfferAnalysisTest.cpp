@@ -83,8 +83,7 @@ protected:
     void Offer(const std::string& section)
     {
         WriteBytes(UpdateFile(L"update.ini"), "[OEMClient_Acme]\r\n" + section);
-        delete m_manager.m_pRemoteInfo;
-        m_manager.m_pRemoteInfo = new CRemoteUpdateInfo(UpdateFile(L"update.ini").c_str());
+        m_manager.m_pRemoteInfo = std::make_unique<CRemoteUpdateInfo>(UpdateFile(L"update.ini").c_str());
     }
 
     CString Recorded(LPCWSTR key) const
@@ -120,8 +119,7 @@ TEST_F(OfferAnalysis, NeedsBothRecordsAndAClient)
     Install("Version=1.0\r\nServicePack=3\r\n");
     EXPECT_EQ(0, m_manager.Analyse(false));  // no client name
     EXPECT_STREQ(L"", m_manager.m_pRemoteInfo->m_strSection);  // the section was never loaded
-    delete m_manager.m_pRemoteInfo;
-    m_manager.m_pRemoteInfo = nullptr;
+    m_manager.m_pRemoteInfo.reset();
     Install("Version=1.0\r\nServicePack=3\r\nOEMClientName=Acme\r\n");
     EXPECT_EQ(0, m_manager.Analyse(false));  // no offer
 }
@@ -230,7 +228,7 @@ TEST_F(OfferAnalysis, TitleLoadsTheRecordWhenNoneIsLoaded)
     CString out(L"untouched");
     m_manager.GetUpdateTitle(out);
     EXPECT_STREQ(L"Acme Update", out);
-    ASSERT_NE(nullptr, m_manager.m_pLocalInfo);
+    ASSERT_TRUE(m_manager.m_pLocalInfo);
 }
 
 } // namespace

@@ -25,8 +25,7 @@ protected:
     void Describe(const std::string& keys)
     {
         WriteBytes(UpdateFile(L"update.ini"), "[OEMClient_Acme]\r\n" + keys);
-        delete m_manager.m_pRemoteInfo;
-        m_manager.m_pRemoteInfo = new CRemoteUpdateInfo(UpdateFile(L"update.ini").c_str());
+        m_manager.m_pRemoteInfo = std::make_unique<CRemoteUpdateInfo>(UpdateFile(L"update.ini").c_str());
         m_manager.m_pRemoteInfo->LoadClient(L"Acme");
     }
 

@@ -121,8 +121,8 @@ TEST_F(CompleteUpdate, RecordsTheVersionDeletesTheListedAndCleansTheUpdateFolder
     EXPECT_FALSE(PathExists(UpdateFile(L"update.ini")));
     EXPECT_FALSE(PathExists(UpdateFile(L"update.cab")));
     EXPECT_TRUE(PathExists(UpdateFile(L"update.log")));
-    EXPECT_EQ(nullptr, m_manager.m_pLocalInfo);
-    EXPECT_EQ(nullptr, m_manager.m_pRemoteInfo);
+    EXPECT_FALSE(m_manager.m_pLocalInfo);
+    EXPECT_FALSE(m_manager.m_pRemoteInfo);
 }
 
 TEST_F(CompleteUpdate, TheProfessionalEditionRecordsItsOwnPack)

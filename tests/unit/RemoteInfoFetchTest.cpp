@@ -26,10 +26,10 @@ protected:
 TEST_F(RemoteInfoFetch, StoresTheDescriptionAndReplacesTheRecord)
 {
     m_server.Serve("/update.ini", HttpReply(200, kDescription));
-    m_manager.m_pRemoteInfo = new CRemoteUpdateInfo(L"old.ini");
+    m_manager.m_pRemoteInfo = std::make_unique<CRemoteUpdateInfo>(L"old.ini");
     CRemoteUpdateInfo* info = Fetch("/update.ini?client=Acme");
     ASSERT_NE(nullptr, info);
-    EXPECT_EQ(m_manager.m_pRemoteInfo, info);
+    EXPECT_EQ(m_manager.m_pRemoteInfo.get(), info);
     EXPECT_EQ(UpdateFile(L"update.ini"), info->m_strFile.Str());
     EXPECT_EQ(std::string(kDescription), ReadBytes(UpdateFile(L"update.ini")));
     info->LoadClient(L"Acme");
@@ -55,14 +55,14 @@ TEST_F(RemoteInfoFetch, TheSinkSeesTheCheckRunningAndCanStopIt)
     EXPECT_GE(m_sink.events.size(), 3u);
 
     // A stop: no description, and the previous record stays.
-    CRemoteUpdateInfo* previous = m_manager.m_pRemoteInfo;
+    CRemoteUpdateInfo* previous = m_manager.m_pRemoteInfo.get();
     m_sink.events.clear();
     m_sink.answer = [&](const SinkEvent&) {
         m_server.Release();  // so that the worker's read returns and it can end
         return 1;
     };
     EXPECT_EQ(nullptr, Fetch());
-    EXPECT_EQ(previous, m_manager.m_pRemoteInfo);
+    EXPECT_EQ(previous, m_manager.m_pRemoteInfo.get());
     EXPECT_EQ(1u, m_sink.events.size());
 }
 
@@ -79,11 +79,11 @@ TEST_F(RemoteInfoFetch, AFailedDownloadGivesNoDescriptionWithOrWithoutASink)
         SCOPED_TRACE(sink ? "with a sink" : "without a sink");
         m_manager.m_pEventSink = sink;
         ASSERT_NE(nullptr, Fetch());
-        CRemoteUpdateInfo* previous = m_manager.m_pRemoteInfo;
+        CRemoteUpdateInfo* previous = m_manager.m_pRemoteInfo.get();
         EXPECT_EQ(nullptr, Fetch("/cut.ini"));  // a transfer error ends the wait
         EXPECT_EQ(nullptr, Fetch("/error.ini"));
         EXPECT_EQ(nullptr, m_manager.FetchRemoteInfo(L"not an address"));
-        EXPECT_EQ(previous, m_manager.m_pRemoteInfo);
+        EXPECT_EQ(previous, m_manager.m_pRemoteInfo.get());
         EXPECT_EQ(std::string(kDescription), ReadBytes(UpdateFile(L"update.ini")));
     }
 }

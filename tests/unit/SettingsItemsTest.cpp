@@ -61,7 +61,7 @@ protected:
     void Describe(const std::string& section)
     {
         WriteBytes(UpdateFile(L"update.ini"), "[OEMClient_Acme]\r\n" + section);
-        m_manager.m_pRemoteInfo = new CRemoteUpdateInfo(UpdateFile(L"update.ini").c_str());
+        m_manager.m_pRemoteInfo = std::make_unique<CRemoteUpdateInfo>(UpdateFile(L"update.ini").c_str());
         m_manager.m_pRemoteInfo->LoadClient(L"Acme");
     }
 

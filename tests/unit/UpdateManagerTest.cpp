@@ -98,6 +98,41 @@ TEST_F(UpdateManagerTest, ResultsOfTheCheck)
     }
 }
 
+TEST_F(UpdateManagerTest, OneCheckShowsTheTipsAndOpensTheDownloadPageAtMostOnce)
+{
+    // Installed 1.0, service pack 3, professional pack 5: both judgements of a
+    // standard-edition check reach the same verdict.
+    const struct {
+        const char* name;
+        const char* edition;  // "Ambrel.ini", or null
+        std::string keys;
+        size_t opened;
+    } cases[] = {
+        {"elsewhere", nullptr,
+         "MajorVerson=2.0\r\nServicePack=4\r\nServiceProPack=6\r\nCanUpdate=0\r\nTips=Get it there\r\n"
+         "DownloadURL=http://example.com/get\r\n", 1},
+        {"elsewhere, professional", "[Config]\r\nIsProUpdate=1\r\n",
+         "MajorVerson=2.0\r\nServicePack=4\r\nServiceProPack=6\r\nCanUpdate=0\r\nTips=Get it there\r\n"
+         "DownloadURL=http://example.com/get\r\n", 1},
+        {"too old", nullptr,
+         "MajorVerson=1.0\r\nServicePack=4\r\nServiceProPack=6\r\nValidVersion=1.5\r\nTips=Get it there\r\n", 0},
+        {"too old, professional", "[Config]\r\nIsProUpdate=1\r\n",
+         "MajorVerson=1.0\r\nServicePack=4\r\nServiceProPack=6\r\nValidVersion=1.5\r\nTips=Get it there\r\n", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::DeleteFileW(AmbrelIniPath().c_str());
+        if (c.edition)
+            WriteBytes(AmbrelIniPath(), c.edition);
+        Effects().Clear();
+        Describe(c.keys);
+        EXPECT_EQ(E_ABORT, Check());
+        ASSERT_EQ(1u, Effects().messages.size());
+        EXPECT_EQ(L"Get it there", Effects().messages[0].text);
+        EXPECT_EQ(c.opened, Effects().opened.size());
+    }
+}
+
 TEST_F(UpdateManagerTest, NoDescriptionFailsTheCheck)
 {
     m_server.Serve("/error", HttpReply(404, "<html>not here</html>"));

@@ -1,0 +1,6 @@
+#include "framework/AfxTrace.h"
+
+void AfxTrace(LPCWSTR pszText)
+{
+    ::OutputDebugStringW(pszText);
+}
