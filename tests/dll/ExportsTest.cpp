@@ -40,15 +40,6 @@ TEST(Exports, GetUpdatesNeedsRoomForTheTerminatingZero)
     EXPECT_EQ(L'#', buffer[length + 3]);  // nothing written past length
 }
 
-TEST(Exports, SetUserProgramHWndAndOtherEventsAnswerOk)
-{
-    LoadedUpdateLibrary lib;
-    EXPECT_EQ(S_OK, lib.SetUserProgramHWnd(nullptr));
-    EXPECT_EQ(S_OK, lib.SetUserProgramHWnd(reinterpret_cast<HWND>(0x1234)));
-    EXPECT_EQ(S_OK, lib.NotifyEvent(1, 0, 0));
-    EXPECT_EQ(S_OK, lib.NotifyEvent(-1, 7, 8));
-}
-
 TEST(Exports, NullArgumentsDoNotCrash)
 {
     LoadedUpdateLibrary lib;

@@ -97,15 +97,6 @@ TEST_F(LocalUpdateInfoTest, ServicePackAboveTheSignedRangeIsWrittenNegative)
     EXPECT_STREQ(L"-1294967296", Read(L"Files", L"ServicePack"));
 }
 
-TEST_F(LocalUpdateInfoTest, NoOfferIsAPointerErrorAndWritesNothing)
-{
-    CLocalUpdateInfo installed(m_path.c_str());
-    EXPECT_EQ(E_POINTER, installed.WriteUpdate(nullptr));
-    EXPECT_EQ(E_POINTER, installed.WriteInstalled(nullptr, false));
-    EXPECT_EQ(E_POINTER, installed.WriteInstalled(nullptr, true));
-    EXPECT_FALSE(PathExists(m_path));
-}
-
 TEST_F(LocalUpdateInfoTest, DialogTextsComeFromTheirKeys)
 {
     using Getter = CString (CUpdateInfo::*)() const;

@@ -66,23 +66,6 @@ TEST_F(RemoteUpdateInfoTest, SecondLoadReplacesEveryField)
     EXPECT_EQ(0, info.ReadClientInt(L"CABFileSize"));
 }
 
-TEST_F(RemoteUpdateInfoTest, MissingKeysSectionOrFileReadEmptyAndZero)
-{
-    for (const char* contents : {"[OEMClient_X]\r\nMajorVerson=1.0\r\n", "[OEMClient_Other]\r\nCanUpdate=1\r\n", ""}) {
-        SCOPED_TRACE(contents);
-        CRemoteUpdateInfo& info = Describe(contents);
-        if (!*contents)
-            ::DeleteFileW(m_path.c_str());
-        info.LoadClient(L"X");
-        EXPECT_EQ(0, info.m_nCanUpdate);
-        EXPECT_EQ(0u, info.m_nServicePack);
-        EXPECT_EQ(0u, info.m_nServiceProPack);
-        EXPECT_STREQ(L"", info.m_strUpdateInfo);
-        EXPECT_STREQ(L"", info.GetTips());
-        EXPECT_EQ(0, info.ReadClientInt(L"DelFileCount"));
-    }
-}
-
 TEST_F(RemoteUpdateInfoTest, LongValuesAreCutAfter4095Characters)
 {
     const std::string tips(5000, 't');
@@ -107,17 +90,6 @@ TEST_F(RemoteUpdateInfoTest, NumberedEntriesAreReadByNumber)
     EXPECT_EQ(2, info.ReadClientInt(L"DelDirCount"));
     EXPECT_STREQ(L"", info.GetDelDirName(1));
     EXPECT_STREQ(L"old", info.GetDelDirName(2));
-}
-
-TEST_F(RemoteUpdateInfoTest, GettersReadTheFileAtEachCall)
-{
-    CRemoteUpdateInfo& info = Describe("[OEMClient_X]\r\nMajorVerson=1.0\r\nTips=first\r\n");
-    info.LoadClient(L"X");
-    Describe("[OEMClient_X]\r\nMajorVerson=9.9\r\nTips=second\r\n");
-    EXPECT_STREQ(L"second", info.GetTips());
-    EXPECT_STREQ(L"1.0", info.m_strVersion);  // loaded fields are a snapshot
-    ASSERT_TRUE(::DeleteFileW(m_path.c_str()));
-    EXPECT_STREQ(L"", info.GetTips());
 }
 
 } // namespace
