@@ -29,3 +29,20 @@ inline FolderSnapshot Snapshot(const std::wstring& folder, const std::set<std::w
     }
     return snapshot;
 }
+
+// The names whose entries differ, for a failure message.
+inline std::string Differences(const FolderSnapshot& expected, const FolderSnapshot& actual)
+{
+    std::set<std::wstring> names;
+    for (const auto* snapshot : {&expected, &actual}) {
+        for (const auto& entry : *snapshot) {
+            const auto other = (snapshot == &expected ? actual : expected).find(entry.first);
+            if (other == (snapshot == &expected ? actual : expected).end() || other->second != entry.second)
+                names.insert(entry.first);
+        }
+    }
+    std::string text;
+    for (const std::wstring& name : names)
+        text += " " + std::filesystem::path(name).u8string();
+    return text;
+}
