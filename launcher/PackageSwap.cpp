@@ -156,9 +156,8 @@ bool CheckPackageEntries(const std::vector<CabinetEntry>& entries, const SwapFol
     return !names.empty() && std::adjacent_find(names.begin(), names.end(), EqualIgnoringCase) == names.end();
 }
 
-bool StagedAsListed(const std::vector<StagedFile>& staged, std::vector<CabinetEntry> entries)
+bool StagedAsListed(std::vector<StagedFile> files, std::vector<CabinetEntry> entries)
 {
-    std::vector<StagedFile> files = staged;
     if (files.size() != entries.size())
         return false;
     std::sort(files.begin(), files.end(), [](const StagedFile& a, const StagedFile& b) { return LessIgnoringCase(a.path, b.path); });

@@ -37,7 +37,7 @@ SwapFolders SwapFoldersFor(const std::wstring& programFolder, const std::wstring
 bool CheckPackageEntries(const std::vector<CabinetEntry>& entries, const SwapFolders& folders);
 
 // Every file of the cabinet was staged whole, and nothing else.
-bool StagedAsListed(const std::vector<StagedFile>& staged, std::vector<CabinetEntry> entries);
+bool StagedAsListed(std::vector<StagedFile> staged, std::vector<CabinetEntry> entries);
 
 // The order of the moves: by name, so that the course is the same on every run.
 std::vector<std::wstring> SwapOrder(const std::vector<StagedFile>& staged);

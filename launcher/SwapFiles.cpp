@@ -33,7 +33,9 @@ void Walk(const std::wstring& folder, const std::wstring& relative,
 bool CSwapFiles::ReadBytes(const std::wstring& path, DWORD offset, size_t length, std::string& bytes)
 {
     CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file || ::SetFilePointer(file.Get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+    LARGE_INTEGER at = {};
+    at.QuadPart = offset;
+    if (!file || !::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN))
         return false;
     bytes.assign(length, '\0');
     size_t got = 0;
