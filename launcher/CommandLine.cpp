@@ -63,3 +63,8 @@ std::wstring BuildCommandLine(const std::wstring& program, const std::vector<std
         line += L" " + QuoteArgument(argument);
     return line;
 }
+
+std::wstring BuildExtractionCommand(const std::wstring& folder, const std::wstring& package)
+{
+    return L"Extrac32.exe /Y /E /A /L " + QuoteArgument(folder) + L" " + QuoteArgument(package);
+}

@@ -17,3 +17,7 @@ std::wstring QuoteArgument(const std::wstring& argument);
 // path is always quoted and never escaped: the first argument is taken up to the
 // next quote, and a file name cannot hold a quote.
 std::wstring BuildCommandLine(const std::wstring& program, const std::vector<std::wstring>& arguments);
+
+// The extractor's command that unpacks package into folder:
+// Extrac32.exe /Y /E /A /L "<folder>" "<package>", as the library writes it.
+std::wstring BuildExtractionCommand(const std::wstring& folder, const std::wstring& package);

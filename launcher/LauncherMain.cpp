@@ -1,6 +1,7 @@
 // update.exe <url> [/pid pid] [/s]: runs the library's interactive update for
-// the host named by /pid, unpacks the package and starts the host again with
-// the switch "/updated". The exit codes are those of LauncherExitCode.
+// the host named by /pid, applies the package wholly or not at all and starts
+// the host again with the switch "/updated". The exit codes are those of
+// LauncherExitCode.
 #include "CommandLine.h"
 #include "HostProcess.h"
 #include "LaunchRequest.h"

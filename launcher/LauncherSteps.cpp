@@ -1,6 +1,7 @@
 #include "LauncherSteps.h"
 
 #include "HostProcess.h"
+#include "PackageSwap.h"
 #include "ProcessStart.h"
 #include "update.h"
 
@@ -17,11 +18,27 @@ std::wstring FolderOf(const std::wstring& path)
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
+std::wstring LauncherFolder()
+{
+    wchar_t path[MAX_PATH * 4] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    return length == 0 || length == ARRAYSIZE(path) ? std::wstring() : FolderOf(std::wstring(path, length));
+}
+
 } // namespace
 
 CLauncherSteps::CLauncherSteps(const std::vector<std::wstring>& args, const CHostProcess& host)
     : m_args(args), m_host(host)
 {
+}
+
+void CLauncherSteps::RecoverInterruptedSwap()
+{
+    // update.exe lives beside update.dll, whose folder is the program folder,
+    // and the library keeps its package in "update" there.
+    const std::wstring program = LauncherFolder();
+    CSwapFiles files;
+    FinishInterruptedSwap(files, SwapFoldersFor(program, program + L"\\update"));
 }
 
 HRESULT CLauncherSteps::RunUpdate()
@@ -59,13 +76,10 @@ bool CLauncherSteps::FileExists(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CLauncherSteps::RunToEnd(const std::wstring& commandLine, DWORD& exitCode)
+bool CLauncherSteps::ApplyPackage(const ExtractionTarget& target)
 {
-    CStartedProcess started;
-    if (StartProcess(nullptr, commandLine, nullptr, started) != 0)
-        return false;
-    ::WaitForSingleObject(started.process.Get(), INFINITE);
-    return ::GetExitCodeProcess(started.process.Get(), &exitCode) != FALSE;
+    CSwapFiles files;
+    return StageAndSwap(files, SwapFoldersFor(target.folder, FolderOf(target.package)), target.package);
 }
 
 bool CLauncherSteps::Start(const std::wstring& program, const std::wstring& commandLine)

@@ -1,4 +1,4 @@
-// The launcher's steps on the real system: the library's exports and processes.
+// The launcher's steps on the real system: the library's exports, processes and files.
 #pragma once
 
 #include "UpdateRun.h"
@@ -12,11 +12,12 @@ public:
     // args: the launcher's whole argument vector, handed to the library as it is.
     CLauncherSteps(const std::vector<std::wstring>& args, const CHostProcess& host);
 
+    void RecoverInterruptedSwap() override;
     HRESULT RunUpdate() override;
     HRESULT GetExtractionCommand(std::wstring& command) override;
     bool WaitForHostExit(DWORD waitMs) override;
     bool FileExists(const std::wstring& path) override;
-    bool RunToEnd(const std::wstring& commandLine, DWORD& exitCode) override;
+    bool ApplyPackage(const ExtractionTarget& target) override;
     bool Start(const std::wstring& program, const std::wstring& commandLine) override;
     void CompleteUpdateHere() override;
 

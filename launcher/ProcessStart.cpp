@@ -16,3 +16,12 @@ DWORD StartProcess(const wchar_t* program, const std::wstring& commandLine, cons
     started.thread.Reset(pi.hThread);
     return 0;
 }
+
+bool RunToEnd(const std::wstring& commandLine, DWORD& exitCode)
+{
+    CStartedProcess started;
+    if (StartProcess(nullptr, commandLine, nullptr, started) != 0)
+        return false;
+    ::WaitForSingleObject(started.process.Get(), INFINITE);
+    return ::GetExitCodeProcess(started.process.Get(), &exitCode) != FALSE;
+}

@@ -15,3 +15,6 @@ struct CStartedProcess {
 // ours. Returns 0, or the error code of the failed call.
 DWORD StartProcess(const wchar_t* program, const std::wstring& commandLine, const wchar_t* folder,
                    CStartedProcess& started);
+
+// Starts a command line and waits for its end; false when it could not be started.
+bool RunToEnd(const std::wstring& commandLine, DWORD& exitCode);

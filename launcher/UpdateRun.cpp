@@ -27,20 +27,23 @@ int ExitCodeForUpdateResult(HRESULT hr)
     return kExitUpdateFailed;
 }
 
-std::wstring ExtractionPackage(const std::wstring& command)
+ExtractionTarget ParseExtractionCommand(const std::wstring& command)
 {
     const std::vector<std::wstring> args = SplitCommandLine(command);
     for (size_t i = 0; i < args.size(); ++i) {
         if (::lstrcmpiW(args[i].c_str(), L"/L") != 0)
             continue;
-        const bool named = i + 2 < args.size() && !args[i + 1].empty();
-        return named ? args[i + 2] : std::wstring();
+        if (i + 2 < args.size() && !args[i + 1].empty() && !args[i + 2].empty())
+            return {args[i + 1], args[i + 2]};
+        break;
     }
-    return std::wstring();
+    return {};
 }
 
 int RunLauncher(ILauncherSteps& steps, const std::wstring& hostPath)
 {
+    // Before the library runs: a program left half swapped may not even start.
+    steps.RecoverInterruptedSwap();
     const HRESULT hr = steps.RunUpdate();
     if (hr != S_OK)
         return ExitCodeForUpdateResult(hr);
@@ -48,17 +51,15 @@ int RunLauncher(ILauncherSteps& steps, const std::wstring& hostPath)
     std::wstring command;
     if (FAILED(steps.GetExtractionCommand(command)))
         return RestartAfterFailure(steps, hostPath, kExitUpdateFailed);
-    const std::wstring package = ExtractionPackage(command);
+    const ExtractionTarget target = ParseExtractionCommand(command);
     // Nothing prepared; a host ended all the same (an extraction command that
     // does not parse, say) is not left ended.
-    if (package.empty())
+    if (target.package.empty())
         return RestartAfterFailure(steps, hostPath, kExitNothingToDo);
 
     // The files of a running program cannot be replaced.
     steps.WaitForHostExit(kHostExitWaitMs);
-    // The extractor may report success for a package it never found.
-    DWORD exitCode = 0;
-    if (!steps.FileExists(package) || !steps.RunToEnd(command, exitCode) || exitCode != 0)
+    if (!steps.FileExists(target.package) || !steps.ApplyPackage(target))
         return RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
 
     if (hostPath.empty()) {

@@ -1,7 +1,10 @@
 // Whole updates through the real update.exe and host.exe, with a stand-in
 // update.dll that answers as fake.ini says and records every call.
 #include "CommandLine.h"
-#include "TestFolder.h"
+#include "FolderSnapshot.h"
+#include "InterruptedSwap.h"
+#include "PackageSwap.h"
+#include "TestInstallation.h"
 #include "UpdateRun.h"
 
 #include "support/ChildProcess.h"
@@ -10,9 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-
-#include <shlwapi.h>
-
+#include <memory>
 
 namespace {
 
@@ -21,18 +22,24 @@ using namespace testing_support;
 const wchar_t kHostClass[] = L"UpdateSampleHost";
 const wchar_t kUrl[] = L"http://127.0.0.1:1/update.ini?client=Demo&x=%41^";
 
-enum class Package { Present, Missing };
+enum class Before {
+    Installed,        // the package waits in the update folder
+    PackageMissing,
+    PackageBroken,    // cut short: the extractor stages only part of it, and reports success
+    PayloadHeldOpen,  // the third file to move is open without sharing
+    SwapEnded,        // an earlier launcher was ended between two moves
+};
 
 struct UpdateCase {
     const char* name;
     const wchar_t* updateResult;
     bool endHost;
-    Package package;
+    Before before;
     bool namePid;
     DWORD exitCode;
-    bool restarted;          // a new host process appears
-    const char* notifiedBy;  // the program that calls NotifyEvent(0), or null
-    bool extracted;
+    const wchar_t* restartedAs;  // the version of a new host process, or null
+    const char* notifiedBy;      // the program that calls NotifyEvent(0), or null
+    bool applied;                // the folder holds exactly the package's files; otherwise exactly what it held
 };
 
 // A sample installation whose folder name needs quoting and holds the
@@ -42,12 +49,9 @@ protected:
     void SetUp() override
     {
         CloseHosts();
-        RemoveFolder();
-        ASSERT_TRUE(::CreateDirectoryW(Folder().c_str(), nullptr));
-        for (const wchar_t* name : {L"update.exe", L"host.exe"})
-            ASSERT_TRUE(::CopyFileW((TestFolder() + L"\\" + name).c_str(), In(name).c_str(), FALSE));
+        InstallSample(Folder());
+        ASSERT_TRUE(::CopyFileW((TestFolder() + L"\\update.exe").c_str(), In(L"update.exe").c_str(), FALSE));
         ASSERT_TRUE(::CopyFileW((TestFolder() + L"\\fake\\update.dll").c_str(), In(L"update.dll").c_str(), FALSE));
-        ASSERT_TRUE(::CopyFileW((TestFolder() + L"\\fake\\package.cab").c_str(), In(L"package.cab").c_str(), FALSE));
     }
 
     void TearDown() override
@@ -58,15 +62,40 @@ protected:
 
     static std::wstring Folder() { return TestFolder() + L"\\inst R&D 100% ^x"; }
     static std::wstring In(const wchar_t* name) { return Folder() + L"\\" + name; }
+    static std::wstring Package() { return In(L"update\\update.cab"); }
+
+    // What the folder holds before, and what the whole package makes of it.
+    static FolderSnapshot Contents() { return Snapshot(Folder(), {L"calls.log"}); }
+    static FolderSnapshot Applied(FolderSnapshot before)
+    {
+        for (const auto& entry : Snapshot(TestPackageFiles()))
+            before[entry.first] = entry.second;
+        return before;
+    }
+
+    static void Arrange(Before before)
+    {
+        if (before != Before::SwapEnded)
+            return;
+        // The state that a launcher killed after three moves leaves: the new
+        // file and host 1.1 in place, the journal, the staging and the backup.
+        try {
+            CEndedAfterMoves files(3);
+            StageAndSwap(files, SwapFoldersFor(Folder(), In(L"update")), Package());
+        } catch (const LauncherEnded&) {
+        }
+    }
 
     static void Configure(const UpdateCase& c)
     {
         const std::wstring ini = In(L"fake.ini");
-        const std::wstring cab = c.package == Package::Present ? In(L"package.cab") : In(L"missing.cab");
-        const std::wstring command = L"Extrac32.exe /Y /E /A /L " + QuoteArgument(Folder()) + L" " + QuoteArgument(cab);
+        const std::wstring cab = c.before == Before::PackageMissing ? In(L"update\\missing.cab") : Package();
+        const std::wstring command = BuildExtractionCommand(Folder(), cab);
         ::WritePrivateProfileStringW(L"Fake", L"UpdateMain", c.updateResult, ini.c_str());
         ::WritePrivateProfileStringW(L"Fake", L"EndHost", c.endHost ? L"1" : L"0", ini.c_str());
         ::WritePrivateProfileStringW(L"Fake", L"Command", command.c_str(), ini.c_str());
+        if (c.before == Before::PackageBroken)
+            std::filesystem::resize_file(Package(), std::filesystem::file_size(Package()) - 100);
     }
 
     static std::string Calls()
@@ -114,36 +143,61 @@ private:
     }
 };
 
-TEST_F(LauncherUpdate, UnpacksRestartsTheHostAndFinishesOrLeavesItAsItWas)
+TEST_F(LauncherUpdate, AppliesThePackageWhollyOrNotAtAllAndNeverStrandsTheHost)
 {
     const UpdateCase cases[] = {
-        {"updated", L"0", true, Package::Present, true, kExitUpdated, true, "host.exe", true},
-        {"no host named: finished by the launcher", L"0", false, Package::Present, false, kExitUpdated, false,
+        {"updated", L"0", true, Before::Installed, true, kExitUpdated, L"1.1", "host.exe", true},
+        {"no host: finished by the launcher", L"0", false, Before::Installed, false, kExitUpdated, nullptr,
          "update.exe", true},
-        {"package missing: host started again as it was", L"0", true, Package::Missing, true, kExitExtractionFailed,
-         true, nullptr, false},
-        {"cancelled: host left running", L"0x80004004", false, Package::Present, true, kExitCancelled, false, nullptr,
-         false},
+        {"package missing: host started again as it was", L"0", true, Before::PackageMissing, true,
+         kExitExtractionFailed, L"1.0", nullptr, false},
+        {"package broken: nothing applied", L"0", true, Before::PackageBroken, true, kExitExtractionFailed, L"1.0",
+         nullptr, false},
+        {"third file in use: rolled back, host started again as it was", L"0", true, Before::PayloadHeldOpen, true,
+         kExitExtractionFailed, L"1.0", nullptr, false},
+        {"an ended launcher's swap: rolled back by the next run, even a cancelled one", L"0x80004004", false,
+         Before::SwapEnded, false, kExitCancelled, nullptr, nullptr, false},
+        {"cancelled: host left running", L"0x80004004", false, Before::Installed, true, kExitCancelled, nullptr,
+         nullptr, false},
     };
     for (const UpdateCase& c : cases) {
         TearDown();
         SetUp();
         Configure(c);
+        const FolderSnapshot before = Contents();
+        Arrange(c.before);
+        if (c.before == Before::SwapEnded) {
+            EXPECT_NE(before, Contents()) << "the ended launcher left nothing to roll back";
+        }
+        // The test holds it as a program in use would: no sharing at all.
+        CHandle held;
+        if (c.before == Before::PayloadHeldOpen)
+            held.Reset(::CreateFileW(In(L"payload.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        // Without /pid no host was ended: none runs (the files of one that
+        // does are replaced all the same, but its backup stays until a later run).
+        const bool hostRuns = c.namePid;
         const std::wstring hostExe = In(L"host.exe");
-        ChildProcess host(hostExe, BuildCommandLine(hostExe, {}), Folder());
-        ASSERT_NE(nullptr, WaitForWindowOf(host.Id(), kHostClass)) << c.name;
+        std::unique_ptr<ChildProcess> host;
+        if (hostRuns) {
+            host.reset(new ChildProcess(hostExe, BuildCommandLine(hostExe, {}), Folder()));
+            ASSERT_NE(nullptr, WaitForWindowOf(host->Id(), kHostClass)) << c.name;
+        }
+        const DWORD hostId = host ? host->Id() : 0;
 
         const std::wstring launcherExe = In(L"update.exe");
         std::vector<std::wstring> args = {kUrl};
         if (c.namePid)
-            args.insert(args.end(), {L"/pid", std::to_wstring(host.Id())});
+            args.insert(args.end(), {L"/pid", std::to_wstring(hostId)});
         ChildProcess launcher(launcherExe, BuildCommandLine(launcherExe, args), Folder());
         ASSERT_TRUE(launcher.WaitForExit(120000)) << c.name;
         EXPECT_EQ(c.exitCode, launcher.ExitCode()) << c.name;
+        held.Reset();
 
         HWND hRestarted = nullptr;
-        if (c.restarted) {
-            EXPECT_TRUE(WaitUntil([&] { return (hRestarted = OtherHostWindow(host.Id())) != nullptr; })) << c.name;
+        if (c.restartedAs) {
+            EXPECT_TRUE(WaitUntil([&] { return (hRestarted = OtherHostWindow(hostId)) != nullptr; })) << c.name;
+            EXPECT_TRUE(WaitUntil([&] { return WindowText(hRestarted) == std::wstring(L"示例程序 ") + c.restartedAs; }))
+                << c.name;
         }
         if (c.notifiedBy) {
             const std::string line = std::string(c.notifiedBy) + " NotifyEvent 0";
@@ -152,8 +206,12 @@ TEST_F(LauncherUpdate, UnpacksRestartsTheHostAndFinishesOrLeavesItAsItWas)
             ::Sleep(500);  // time enough for a wrongly restarted host to report
             EXPECT_EQ(std::string::npos, Calls().find("NotifyEvent")) << c.name << Calls();
         }
-        EXPECT_EQ(c.extracted, ::PathFileExistsW(In(L"payload.txt").c_str()) != FALSE) << c.name;
-        EXPECT_EQ(c.endHost, host.WaitForExit(0)) << c.name;
+        // Exactly: no staging, backup or journal is left either way.
+        const FolderSnapshot expected = c.applied ? Applied(before) : before;
+        EXPECT_TRUE(expected == Contents()) << c.name << ":" << Differences(expected, Contents());
+        if (host) {
+            EXPECT_EQ(c.endHost, host->WaitForExit(0)) << c.name;
+        }
         // The address reaches the library exactly as the host gave it.
         EXPECT_NE(std::string::npos, Calls().find("update.exe UpdateMain [http://127.0.0.1:1/update.ini?client=Demo&x=%41^]"))
             << c.name << Calls();

@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "UpdateRun.h"
 
 #include <gtest/gtest.h>
@@ -17,13 +18,13 @@ public:
     HRESULT update = S_OK;
     HRESULT commandResult = S_OK;
     std::wstring command = kPackageCommand;
-    bool extractorStarts = true;
-    DWORD extractorExit = 0;
+    bool applies = true;
     bool packageExists = true;
     bool hostGone = true;
     bool startSucceeds = true;
     std::vector<std::wstring> calls;
 
+    void RecoverInterruptedSwap() override { calls.push_back(L"recover"); }
     HRESULT RunUpdate() override
     {
         calls.push_back(L"update");
@@ -46,11 +47,10 @@ public:
         calls.push_back(L"exists " + path);
         return packageExists;
     }
-    bool RunToEnd(const std::wstring& commandLine, DWORD& exitCode) override
+    bool ApplyPackage(const ExtractionTarget& target) override
     {
-        calls.push_back(L"run " + commandLine);
-        exitCode = extractorExit;
-        return extractorStarts;
+        calls.push_back(L"apply " + target.package + L" to " + target.folder);
+        return applies;
     }
     bool Start(const std::wstring& program, const std::wstring& commandLine) override
     {
@@ -63,7 +63,7 @@ public:
 
 const std::wstring kWaitLong = L"wait " + std::to_wstring(kHostExitWaitMs);
 const std::wstring kExists = L"exists C:\\Program Files\\App\\update\\update.cab";
-const std::wstring kRun = std::wstring(L"run ") + kPackageCommand;
+const std::wstring kApply = L"apply C:\\Program Files\\App\\update\\update.cab to C:\\Program Files\\App";
 const std::wstring kRestartUpdated = L"start \"C:\\Program Files\\R&D\\host.exe\" /updated";
 const std::wstring kRestartPlain = L"start \"C:\\Program Files\\R&D\\host.exe\"";
 
@@ -75,15 +75,15 @@ struct RunCase {
     std::vector<std::wstring> calls;
 };
 
-TEST(LauncherRun, ExtractsRestartsAndNeverStrandsTheHost)
+TEST(LauncherRun, RecoversAppliesRestartsAndNeverStrandsTheHost)
 {
     const RunCase cases[] = {
         {"updated", [](FakeSteps&) {}, kHost, kExitUpdated,
-         {L"update", L"command", kWaitLong, kExists, kRun, kRestartUpdated}},
+         {L"update", L"command", kWaitLong, kExists, kApply, kRestartUpdated}},
         {"no host named: the update is finished here", [](FakeSteps&) {}, L"", kExitUpdated,
-         {L"update", L"command", kWaitLong, kExists, kRun, L"complete"}},
+         {L"update", L"command", kWaitLong, kExists, kApply, L"complete"}},
         {"host cannot be started again", [](FakeSteps& s) { s.startSucceeds = false; }, kHost, kExitRestartFailed,
-         {L"update", L"command", kWaitLong, kExists, kRun, kRestartUpdated}},
+         {L"update", L"command", kWaitLong, kExists, kApply, kRestartUpdated}},
         {"usage", [](FakeSteps& s) { s.update = E_INVALIDARG; }, kHost, kExitUsage, {L"update"}},
         {"cancelled", [](FakeSteps& s) { s.update = E_ABORT; }, kHost, kExitCancelled, {L"update"}},
         {"check failed", [](FakeSteps& s) { s.update = E_FAIL; }, kHost, kExitUpdateFailed, {L"update"}},
@@ -101,42 +101,53 @@ TEST(LauncherRun, ExtractsRestartsAndNeverStrandsTheHost)
         {"command failed, host still running: left alone",
          [](FakeSteps& s) { s.commandResult = E_FAIL; s.hostGone = false; }, kHost, kExitUpdateFailed,
          {L"update", L"command", L"wait 0"}},
-        {"extractor fails: host started again as it was, update not finished",
-         [](FakeSteps& s) { s.extractorExit = 1; }, kHost, kExitExtractionFailed,
-         {L"update", L"command", kWaitLong, kExists, kRun, L"wait 0", kRestartPlain}},
-        {"package missing: the extractor is not run", [](FakeSteps& s) { s.packageExists = false; }, kHost,
+        {"package not applied: host started again as it was, update not finished",
+         [](FakeSteps& s) { s.applies = false; }, kHost, kExitExtractionFailed,
+         {L"update", L"command", kWaitLong, kExists, kApply, L"wait 0", kRestartPlain}},
+        {"package missing: nothing is staged", [](FakeSteps& s) { s.packageExists = false; }, kHost,
          kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, L"wait 0", kRestartPlain}},
-        {"extractor cannot start", [](FakeSteps& s) { s.extractorStarts = false; }, kHost, kExitExtractionFailed,
-         {L"update", L"command", kWaitLong, kExists, kRun, L"wait 0", kRestartPlain}},
-        {"extractor fails without a host: not finished", [](FakeSteps& s) { s.extractorExit = 2; }, L"",
-         kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, kRun}},
+        {"package not applied without a host: not finished", [](FakeSteps& s) { s.applies = false; }, L"",
+         kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, kApply}},
     };
     for (const RunCase& c : cases) {
         FakeSteps steps;
         c.arrange(steps);
         EXPECT_EQ(c.exitCode, RunLauncher(steps, c.hostPath)) << c.name;
-        EXPECT_EQ(c.calls, steps.calls) << c.name;
+        // What an interrupted launcher left is put right before anything else.
+        std::vector<std::wstring> calls = {L"recover"};
+        calls.insert(calls.end(), c.calls.begin(), c.calls.end());
+        EXPECT_EQ(calls, steps.calls) << c.name;
     }
 }
 
-TEST(LauncherRun, FindsThePackageInTheExtractionCommand)
+TEST(LauncherRun, FindsTheFolderAndPackageInTheExtractionCommand)
 {
     const struct {
         const wchar_t* command;
+        const wchar_t* folder;
         const wchar_t* package;
     } cases[] = {
-        {kPackageCommand, L"C:\\Program Files\\App\\update\\update.cab"},
-        {L"extrac32.exe /y /e /a /l C:\\A C:\\A\\update.cab", L"C:\\A\\update.cab"},
-        {kEmptyCommand, L""},
-        {L"Extrac32.exe /Y /E /A /L", L""},
-        {L"Extrac32.exe /Y /E /A /L \"C:\\A\"", L""},
-        {L"Extrac32.exe /Y /E /A /L \"\" \"C:\\A\\update.cab\"", L""},
-        {L"Extrac32.exe /Y /E /A /L \"C:\\A\" \"\"", L""},
-        {L"Extrac32.exe /Y /E /A /L \"C:\\\" \"C:\\update\\update.cab\"", L""},  // \" escapes the quote
-        {L"", L""},
+        {kPackageCommand, L"C:\\Program Files\\App", L"C:\\Program Files\\App\\update\\update.cab"},
+        {L"extrac32.exe /y /e /a /l C:\\A C:\\A\\update.cab", L"C:\\A", L"C:\\A\\update.cab"},
+        {kEmptyCommand, L"", L""},
+        {L"Extrac32.exe /Y /E /A /L", L"", L""},
+        {L"Extrac32.exe /Y /E /A /L \"C:\\A\"", L"", L""},
+        {L"Extrac32.exe /Y /E /A /L \"\" \"C:\\A\\update.cab\"", L"", L""},
+        {L"Extrac32.exe /Y /E /A /L \"C:\\A\" \"\"", L"", L""},
+        {L"Extrac32.exe /Y /E /A /L \"C:\\\" \"C:\\update\\update.cab\"", L"", L""},  // \" escapes the quote
+        {L"", L"", L""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.package, ExtractionPackage(c.command)) << c.command;
+    for (const auto& c : cases) {
+        const ExtractionTarget target = ParseExtractionCommand(c.command);
+        EXPECT_EQ(c.folder, target.folder) << c.command;
+        EXPECT_EQ(c.package, target.package) << c.command;
+    }
+    // The staging command the launcher builds reads back the same way.
+    for (const wchar_t* folder : {L"C:\\A", L"C:\\R&D 100% ^x\\update\\staging", L"C:\\a b\\"}) {
+        const ExtractionTarget target = ParseExtractionCommand(BuildExtractionCommand(folder, L"C:\\a b\\update.cab"));
+        EXPECT_EQ(folder, target.folder);
+        EXPECT_EQ(L"C:\\a b\\update.cab", target.package);
+    }
 }
 
 } // namespace

@@ -1,0 +1,116 @@
+// Times how the real update.exe, with the stand-in update.dll, applies a
+// package: from the end of UpdateMain (the stand-in ends the host) to the host
+// started again (the launcher's end, which follows it at once), split where the
+// journal gets its first record, that is where staging ends and the swap begins.
+//   swap_bench.exe <folder> <update.exe> <stand-in update.dll> <package> <old files>
+// Sets up <folder> as an installation of the old files with the package in
+// update\update.cab and this program as its host, runs one update and prints
+//   stage_ms=<n> swap_ms=<n> apply_ms=<n>
+// As the host ("swap_bench.exe" without arguments) it waits to be ended; started
+// again with /updated it exits at once.
+#include "CommandLine.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to)
+{
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now()
+{
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return now;
+}
+
+HANDLE Start(const std::wstring& program, const std::vector<std::wstring>& args, const std::wstring& folder)
+{
+    std::wstring line = BuildCommandLine(program, args);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+        return nullptr;
+    ::CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+ULONGLONG FileSize(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return static_cast<ULONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+int Fail(const char* what)
+{
+    std::fprintf(stderr, "swap_bench: %s\n", what);
+    return 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc == 1) {
+        ::Sleep(INFINITE);  // the host, until the stand-in library ends it
+        return 0;
+    }
+    if (argc == 2)
+        return 0;  // the host started again with /updated
+    if (argc != 6)
+        return Fail("usage: swap_bench <folder> <update.exe> <update.dll> <package> <old files>");
+    const std::wstring folder = argv[1], package = argv[4];
+
+    std::error_code error;
+    fs::remove_all(folder, error);
+    fs::copy(argv[5], folder, fs::copy_options::recursive, error);
+    fs::create_directories(folder + L"\\update", error);
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring host = folder + L"\\host.exe", launcher = folder + L"\\update.exe";
+    if (error || !::CopyFileW(argv[2], launcher.c_str(), FALSE) ||
+        !::CopyFileW(argv[3], (folder + L"\\update.dll").c_str(), FALSE) ||
+        !::CopyFileW(self, host.c_str(), FALSE) || !::CopyFileW(package.c_str(), (folder + L"\\update\\update.cab").c_str(), FALSE))
+        return Fail("cannot set up the installation");
+    const std::wstring ini = folder + L"\\fake.ini";
+    const std::wstring command = BuildExtractionCommand(folder, folder + L"\\update\\update.cab");
+    ::WritePrivateProfileStringW(L"Fake", L"UpdateMain", L"0", ini.c_str());
+    ::WritePrivateProfileStringW(L"Fake", L"EndHost", L"1", ini.c_str());
+    ::WritePrivateProfileStringW(L"Fake", L"Command", command.c_str(), ini.c_str());
+
+    HANDLE hostProcess = Start(host, {}, folder);
+    if (!hostProcess)
+        return Fail("cannot start the host");
+    HANDLE launcherProcess = Start(launcher, {L"http://127.0.0.1:1/update.ini", L"/pid", std::to_wstring(::GetProcessId(hostProcess))}, folder);
+    if (!launcherProcess)
+        return Fail("cannot start update.exe");
+
+    ::WaitForSingleObject(hostProcess, INFINITE);
+    const LARGE_INTEGER ended = Now();
+    LARGE_INTEGER swapping = {};
+    const std::wstring journal = folder + L"\\update\\swap.journal";
+    while (::WaitForSingleObject(launcherProcess, 1) == WAIT_TIMEOUT) {
+        if (swapping.QuadPart == 0 && FileSize(journal) != 0)
+            swapping = Now();
+    }
+    const LARGE_INTEGER restarted = Now();
+    DWORD exitCode = 1;
+    ::GetExitCodeProcess(launcherProcess, &exitCode);
+    if (exitCode != 0 || swapping.QuadPart == 0)
+        return Fail("the update did not apply");
+    std::printf("stage_ms=%.0f swap_ms=%.0f apply_ms=%.0f\n", Milliseconds(ended, swapping),
+                Milliseconds(swapping, restarted), Milliseconds(ended, restarted));
+    return 0;
+}
