@@ -13,6 +13,11 @@ const UINT g_nUpgradeMessage = ::RegisterWindowMessageW(UPDATE_UPGRADE_MESSAGE);
 
 COrmUpdateApp theApp;
 
+bool IsSilentCheck()
+{
+    return !g_bInteractive || (theApp.m_pUpdateManager && theApp.m_pUpdateManager->m_bSilent);
+}
+
 COrmUpdateApp::COrmUpdateApp() = default;
 
 COrmUpdateApp::~COrmUpdateApp() = default;

@@ -38,5 +38,9 @@ extern COrmUpdateApp theApp;
 // 1 while errors of the library may be shown to the user; IsAutoUpdate clears it for good.
 extern volatile LONG g_bInteractive;
 
+// True while the update runs out of a person's sight: after IsAutoUpdate, or
+// during a check with the silent switch.
+bool IsSilentCheck();
+
 // UPDATE_UPGRADE_MESSAGE, registered at load.
 extern const UINT g_nUpgradeMessage;

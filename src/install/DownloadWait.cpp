@@ -15,6 +15,6 @@ HRESULT WaitForDownload(CFileDownloadHttp& download, const std::function<bool()>
             return S_OK;
         // Nothing else ends the wait after a transfer error when no one can cancel.
         if (download.HasStopped())
-            return HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED);
+            return download.GetFailure();
     }
 }

@@ -8,7 +8,8 @@
 class CFileDownloadHttp;
 
 // Polls until the download has finished (S_OK), askStop returns true (the
-// download is cancelled; E_ABORT) or the worker ends without finishing, after
-// a transfer error (HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED)).
+// download is cancelled; E_ABORT) or the worker ends without finishing: the
+// downloader's failure (HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED)
+// after a transfer error, or why its check refused the body).
 // askStop runs once per poll, before the finished flag is read.
 HRESULT WaitForDownload(CFileDownloadHttp& download, const std::function<bool()>& askStop);

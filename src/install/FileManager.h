@@ -32,8 +32,9 @@ public:
     static std::vector<CString> SplitString(const CString& text, LPCWSTR pszSeparator);
     CLocalUpdateInfo* LoadLocalInfo();
 
-    // The description fetch.
+    // The description fetch, which fails after kDescriptionDeadlineMs.
     CRemoteUpdateInfo* FetchRemoteInfo(LPCWSTR pszUrl);
+    static constexpr DWORD kDescriptionDeadlineMs = 60000;
 
     // Offer analysis and package fetch. Analyse judges and carries out what
     // the verdict asks (JudgeOffered, then CarryOut); 1 when the offer applies.

@@ -9,6 +9,7 @@
 #include "install/DescriptionSafety.h"
 #include "install/DownloadWait.h"
 #include "install/FileManager.h"
+#include "install/PackageCheck.h"
 #include "manager/UpdateEventSink.h"
 #include "net/FileDownloadHttp.h"
 
@@ -148,7 +149,9 @@ HRESULT CFileManager::DownloadPackage()
     if (url.IsEmpty())
         return E_INVALIDARG;
 
+    CPackageCheck check;
     CFileDownloadHttp download;
+    download.SetCheck(&check);
     const HRESULT hr = download.Download(url, path);
     if (FAILED(hr))
         return hr;

@@ -9,6 +9,9 @@ CRemoteUpdateInfo* CFileManager::FetchRemoteInfo(LPCWSTR pszUrl)
     wchar_t path[MAX_PATH] = {};
     GetUpdatePath(path, L"update.ini");
     CFileDownloadHttp download;
+    // A description is small: one that takes longer comes from a server that
+    // means to hold the check, which a silent caller could not cancel.
+    download.SetDeadline(kDescriptionDeadlineMs);
     if (FAILED(download.Download(pszUrl, path)))
         return nullptr;
     const HRESULT hr = WaitForDownload(download, [this] {

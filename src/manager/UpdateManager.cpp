@@ -1,19 +1,23 @@
 #include "manager/UpdateManager.h"
 
 #include "description/LocalUpdateInfo.h"
+#include "description/ProfileFile.h"
 #include "framework/AfxException.h"
-#include "framework/AfxInet.h"
 #include "framework/AfxWin.h"
 #include "host/CommandLineUpdate.h"
 #include "install/KillProcessHelper.h"
+#include "net/HttpRequest.h"
 
 #include <shlwapi.h>
 
-#include <memory>
+#include <string>
 
 namespace {
 
-const DWORD kConnectTimeoutMs = 5000;
+// The whole report request: the connect, send and receive time-outs in a row.
+const ULONGLONG kReportDeadlineMs = 3 * CHttpRequest::kTimeoutMs;
+const size_t kMaxLineBytes = 4096;
+const DWORD kLineReadBytes = 1024;
 const DWORD kStopWaitMs = 2000;
 
 // The hourglass for as long as a blocking request runs.
@@ -99,23 +103,31 @@ HRESULT CUpdateManager::CheckUpdate(CCommandLineUpdate* pCmd)
 CString CUpdateManager::ReadUrlLine(LPCWSTR pszUrl)
 {
     CWaitCursor wait;
-    CString line;
-    // A session that cannot be opened fails the report like any other
-    // failure of it: the check goes on to the description.
-    try {
-        CInternetSession session;
-        session.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
-        std::unique_ptr<CInternetFile> file(session.OpenURL(pszUrl, 1, INTERNET_FLAG_TRANSFER_ASCII));
-        file->ReadString(line);
-        file->Close();
-        file.reset();
-        session.Close();
-    } catch (CException* e) {
-        CExceptionPtr guard(e);
-        if (!m_bSilent)
-            e->ReportError(MB_OK, 0);
+    // The request's own time-outs bound a server that never answers; this
+    // bounds one that answers a byte at a time.
+    const ULONGLONG ullDeadline = ::GetTickCount64() + kReportDeadlineMs;
+    CHttpRequest request;
+    HRESULT hr = request.Send(pszUrl, nullptr, nullptr, ullDeadline);
+    std::string bytes;
+    while (SUCCEEDED(hr) && bytes.find('\n') == std::string::npos && bytes.size() < kMaxLineBytes) {
+        const BYTE* pData = nullptr;
+        DWORD nRead = 0;
+        hr = request.Read(&pData, &nRead, kLineReadBytes, nullptr, ullDeadline);
+        if (SUCCEEDED(hr) && nRead == 0)
+            break;
+        if (SUCCEEDED(hr))
+            bytes.append(reinterpret_cast<const char*>(pData), nRead);
     }
-    return line;
+    // Whatever failed, the check goes on to the description; the user hears
+    // of it only when the check is not silent.
+    if (FAILED(hr) && !m_bSilent) {
+        CInternetException e(HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : ERROR_INTERNET_CANNOT_CONNECT);
+        e.ReportError(MB_OK, 0);
+    }
+    std::string line = bytes.substr(0, bytes.find('\n'));
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return DecodeBytes(CP_ACP, line);
 }
 
 HRESULT CUpdateManager::DoUpdate()

@@ -1,54 +1,27 @@
 #include "net/FileDownloadHttp.h"
 
 #include "framework/AfxException.h"
+#include "framework/AfxFile.h"
+#include "framework/AfxInet.h"
 #include "framework/AfxTrace.h"
 #include "framework/AfxWin.h"
 #include "host/UpdateApp.h"
+#include "net/DownloadCheck.h"
 
-#include <cwchar>
+#include <algorithm>
 
 namespace {
 
 // The unit of progress and of the stop check.
-constexpr UINT kChunkSize = 4096;
-// What one network read or file write moves beneath the chunks: WinINet's cost
-// per call is high, so few large calls keep the transfer at the network's pace.
-constexpr int kReadBufferSize = 256 * 1024;
+constexpr DWORD kChunkSize = 4096;
+// What one file write moves beneath the chunks.
 constexpr int kWriteBufferSize = 256 * 1024;
 
-constexpr DWORD kTimeoutMs = 5000;
-constexpr DWORD kConnectRetries = 5;
 constexpr DWORD kStopWaitMs = 2000;
 
-HRESULT HResultFromError(DWORD dwError)
-{
-    // A failure must never read as success, even when the platform left no code.
-    return dwError ? HRESULT_FROM_WIN32(dwError) : E_FAIL;
-}
-
-BOOL IsSuccessStatus(DWORD dwStatus)
-{
-    return dwStatus >= 200 && dwStatus <= 299;
-}
-
-// A body that ends before the length its answer announced was cut off; one
-// without a length ends where the server closes it.
-BOOL IsBodyComplete(const CString& strContentLength, ULONGLONG nReceived)
-{
-    if (strContentLength.IsEmpty())
-        return TRUE;
-    wchar_t* pEnd = nullptr;
-    const ULONGLONG nAnnounced = std::wcstoull(strContentLength, &pEnd, 10);
-    if (pEnd == strContentLength.GetString() || *pEnd != L'\0')
-        return TRUE;
-    return nReceived >= nAnnounced;
-}
-
-void ReportIfInteractive(CException* e)
-{
-    if (g_bInteractive)
-        e->ReportError(MB_OK);
-}
+// Only a 200 delivers a file: a 206 that nobody asked for is a piece of one,
+// a 204 or any other answer is no file at all.
+constexpr DWORD kStatusOk = 200;
 
 } // namespace
 
@@ -57,11 +30,13 @@ CFileDownloadHttp::CFileDownloadHttp() = default;
 CFileDownloadHttp::~CFileDownloadHttp()
 {
     StopThread();
-    // Children before their parents: a handle closed with its parent would be
-    // closed again later, perhaps after its value went to a new handle.
-    m_pHttpFile.reset();
-    m_pConnection.reset();
-    m_pInternetSession.reset();
+    m_request.Close();
+}
+
+bool CFileDownloadHttp::MayReport() const
+{
+    // Once the user has stopped the download, its failure is no news to them.
+    return g_bInteractive && !::InterlockedExchangeAdd(const_cast<volatile LONG*>(&m_nStopAsked), 0);
 }
 
 HRESULT CFileDownloadHttp::Download(LPCWSTR pszUrl, LPCWSTR pszLocalFile)
@@ -71,77 +46,57 @@ HRESULT CFileDownloadHttp::Download(LPCWSTR pszUrl, LPCWSTR pszLocalFile)
     m_strLocalFile = pszLocalFile;
     m_nFileSize = 0;
     ::InterlockedExchange(&m_nReceived, 0);
+    m_ullDeadline = m_dwDeadlineMs ? ::GetTickCount64() + m_dwDeadlineMs : 0;
 
-    // The service type is not examined: the request is plain HTTP to the named port.
     DWORD dwServiceType = 0;
+    CString server, object;
     INTERNET_PORT nPort = 0;
-    if (!AfxParseURL(m_strUrl, dwServiceType, m_strServer, m_strObject, nPort)) {
+    if (!AfxParseURL(m_strUrl, dwServiceType, server, object, nPort)) {
         AfxTrace(L"AfxParseURL FALSE!");
         return E_FAIL;
     }
-
-    // A session that cannot be opened fails the start like any framework error.
-    try {
-        m_pInternetSession = std::make_unique<CInternetSession>();
-        const HRESULT hr = SetSessionOptions();
-        if (FAILED(hr))
-            return hr;
-        AfxTrace(L"start TRY TO Download..." + m_strObject);
-        return SendRequestAndStart(nPort);
-    } catch (CException* e) {
-        CExceptionPtr guard(e);
-        ReportIfInteractive(e);
+    // Nothing is sent for another scheme: a file, a share or FTP is no update service.
+    if (dwServiceType != AFX_INET_SERVICE_HTTP && dwServiceType != AFX_INET_SERVICE_HTTPS)
         return E_FAIL;
-    }
-}
-
-HRESULT CFileDownloadHttp::SetSessionOptions()
-{
     AfxTrace(L"m_pInternetSession->SetOption()!");
-    if (!m_pInternetSession->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, kTimeoutMs))
-        return HResultFromError(::GetLastError());
-    m_pInternetSession->SetOption(INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, kTimeoutMs);
-    m_pInternetSession->SetOption(INTERNET_OPTION_CONNECT_RETRIES, kConnectRetries);
-    return S_OK;
+    AfxTrace(L"start TRY TO Download..." + object);
+    return SendRequestAndStart();
 }
 
-HRESULT CFileDownloadHttp::SendRequestAndStart(INTERNET_PORT nPort)
+HRESULT CFileDownloadHttp::SendRequestAndStart()
 {
-    m_pConnection.reset(m_pInternetSession->GetHttpConnection(m_strServer, nPort));
-    if (!m_pConnection) {
+    const HRESULT hr = m_request.Send(m_strUrl, nullptr, m_eventStop, m_ullDeadline);
+    if (FAILED(hr)) {
         AfxTrace(L"Get Connection False");
+        if (hr != E_ABORT && MayReport()) {
+            CInternetException e(HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : ERROR_INTERNET_CANNOT_CONNECT);
+            e.ReportError(MB_OK);
+        }
         return E_FAIL;
     }
     AfxTrace(L"Get Connection Success");
-    // The data time-out of the session serves FTP's data channel only; without
-    // this one, a server that falls silent would hold the worker for ever.
-    m_pConnection->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, kTimeoutMs);
-
-    m_pHttpFile.reset(m_pConnection->OpenRequest(L"GET", m_strObject, nullptr, 1, nullptr, nullptr,
-                                                 INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION));
-    if (!m_pHttpFile)
-        return E_FAIL;
-    m_pHttpFile->SendRequest();
 
     // An error page is no file: it must never stand as the destination, and
     // no partial file is left to look like one.
-    DWORD dwStatus = 0;
-    if (!m_pHttpFile->QueryInfoStatusCode(dwStatus) || !IsSuccessStatus(dwStatus)) {
+    if (m_request.GetStatus() != kStatusOk) {
         CString text;
-        text.Format(L"HTTP status %lu", dwStatus);
+        text.Format(L"HTTP status %lu", m_request.GetStatus());
         AfxTrace(text);
         ::DeleteFileW(GetTempFile());
         return E_FAIL;
     }
 
-    m_nFileSize = m_pHttpFile->GetLength();
-    if (m_nFileSize != 0)
+    ULONGLONG nLength = 0;
+    const BOOL bAnnounced = m_request.GetContentLength(nLength);
+    m_nFileSize = static_cast<DWORD>(std::min<ULONGLONG>(nLength, MAXDWORD));
+    if (!bAnnounced || nLength != 0) {
         AfxTrace(L"file right");
-    else
+    } else if (MayReport() && !IsSilentCheck()) {
+        // An empty answer: said only to a person who is watching.
         AfxMessageBox(L"文件错误", MB_OK);
+    }
 
     AfxTrace(L"Begin DownloadImpl Thread!!!");
-    m_pReadFile = m_pHttpFile.get();
     // Started suspended so that the object is ours before its thread can end.
     CWinThread* pThread = AfxBeginThread(&DownloadThreadProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
     if (!pThread)
@@ -159,55 +114,104 @@ UINT CFileDownloadHttp::DownloadThreadProc(LPVOID pParam)
 
 UINT CFileDownloadHttp::DownloadImpl()
 {
+    const CString strTemp = GetTempFile();
     try {
-        const CString strTemp = GetTempFile();
         ULONGLONG nTotal = 0;
         BOOL bStopped;
         {
             CFile file(strTemp, CFile::modeCreate | CFile::modeWrite);
             CArchive store(&file, CArchive::store, kWriteBufferSize);
-            CArchive load(m_pReadFile, CArchive::load, kReadBufferSize);
-            bStopped = CopyBody(load, store, nTotal);
+            bStopped = CopyBody(store, nTotal);
             store.Close();
             file.Close();
         }
         if (bStopped) {
+            m_hrFailure = E_ABORT;
             ::DeleteFileW(strTemp);
-        } else {
-            CString strLength;
-            m_pReadFile->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, strLength);
-            if (!IsBodyComplete(strLength, nTotal))
-                AfxThrowInternetException(ERROR_INTERNET_CONNECTION_RESET);
-            ReplaceDestination();
-            ::InterlockedExchange(&m_nFinished, 1);
+            return 0;
         }
-        CloseInternet();
+        ULONGLONG nAnnounced = 0;
+        // A body that ends before the length its answer announced was cut
+        // off; one without a length ends where the server closes it.
+        if (m_request.GetContentLength(nAnnounced) && nTotal < nAnnounced)
+            AfxThrowInternetException(ERROR_INTERNET_CONNECTION_RESET);
+        const HRESULT hrCheck = CheckBody(nTotal);
+        if (FAILED(hrCheck)) {
+            // Whole, and still not what was expected: nothing of it is worth keeping.
+            m_hrFailure = hrCheck;
+            ::DeleteFileW(strTemp);
+            return 0;
+        }
+        ReplaceDestination();
+        ::InterlockedExchange(&m_nFinished, 1);
     } catch (CException* e) {
         // The temporary file keeps what had arrived; the destination is untouched.
         CExceptionPtr guard(e);
-        ReportIfInteractive(e);
+        if (MayReport())
+            e->ReportError(MB_OK);
     }
     return 0;
 }
 
-BOOL CFileDownloadHttp::CopyBody(CArchive& load, CArchive& store, ULONGLONG& nTotal)
+BOOL CFileDownloadHttp::CopyBody(CArchive& store, ULONGLONG& nTotal)
 {
-    BYTE chunk[kChunkSize];
+    // Reads bring what has arrived; the chunks are cut from it whole, and
+    // only the last one of the body may be shorter.
+    BYTE partial[kChunkSize];
+    DWORD nPartial = 0;
     for (;;) {
-        const UINT nRead = load.Read(chunk, kChunkSize);
+        const BYTE* pData = nullptr;
+        DWORD nRead = 0;
+        const HRESULT hr = m_request.Read(&pData, &nRead, CHttpRequest::kMaxReadSize, m_eventStop, m_ullDeadline);
+        if (hr == E_ABORT)
+            return TRUE;
+        if (FAILED(hr))
+            AfxThrowInternetException(HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : ERROR_INTERNET_CONNECTION_ABORTED);
         if (nRead == 0)
-            return FALSE;
-        // Checked without waiting: a stop asked for is consumed here, and no
-        // stop costs nothing. The chunk just read is dropped.
-        if (::InterlockedExchangeAdd(&m_nStopAsked, 0)) {
-            CSingleLock lock(&m_eventStop);
-            if (lock.Lock(0))
+            return nPartial > 0 && StoreChunk(store, partial, nPartial, nTotal);
+        while (nRead > 0) {
+            const BYTE* pChunk = pData;
+            DWORD nChunk = kChunkSize;
+            if (nPartial > 0 || nRead < kChunkSize) {
+                const DWORD nTake = std::min(kChunkSize - nPartial, nRead);
+                std::copy_n(pData, nTake, partial + nPartial);
+                nPartial += nTake;
+                pData += nTake;
+                nRead -= nTake;
+                if (nPartial < kChunkSize)
+                    break;
+                pChunk = partial;
+                nPartial = 0;
+            } else {
+                pData += kChunkSize;
+                nRead -= kChunkSize;
+            }
+            if (StoreChunk(store, pChunk, nChunk, nTotal))
                 return TRUE;
         }
-        store.Write(chunk, nRead);
-        nTotal += nRead;
-        ::InterlockedExchangeAdd(&m_nReceived, static_cast<LONG>(nRead));
     }
+}
+
+BOOL CFileDownloadHttp::StoreChunk(CArchive& store, const BYTE* pChunk, DWORD nChunk, ULONGLONG& nTotal)
+{
+    // Checked without waiting: a stop asked for is consumed here, and no stop
+    // costs nothing. The chunk at hand is dropped.
+    if (::InterlockedExchangeAdd(&m_nStopAsked, 0)) {
+        CSingleLock lock(&m_eventStop);
+        if (lock.Lock(0))
+            return TRUE;
+    }
+    if (m_pCheck)
+        m_pCheck->OnBytes(pChunk, nChunk);
+    store.Write(pChunk, nChunk);
+    nTotal += nChunk;
+    ::InterlockedExchangeAdd(&m_nReceived, static_cast<LONG>(nChunk));
+    return FALSE;
+}
+
+HRESULT CFileDownloadHttp::CheckBody(ULONGLONG nTotal)
+{
+    return m_pCheck ? m_pCheck->OnEnd(nTotal) : S_OK;
 }
 
 void CFileDownloadHttp::ReplaceDestination()
@@ -216,13 +220,6 @@ void CFileDownloadHttp::ReplaceDestination()
     const CString strTemp = GetTempFile();
     if (!::MoveFileExW(strTemp, m_strLocalFile, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
         AfxThrowFileException(::GetLastError(), m_strLocalFile);
-}
-
-void CFileDownloadHttp::CloseInternet()
-{
-    m_pReadFile->Close();
-    m_pConnection->Close();
-    m_pInternetSession->Close();
 }
 
 LONG CFileDownloadHttp::IsFinished()
@@ -253,7 +250,8 @@ void CFileDownloadHttp::Cancel()
 void CFileDownloadHttp::RequestStop()
 {
     // Set, not pulsed: a pulse while the worker reads would be lost. The
-    // auto-reset event stays signalled until the worker's next check.
+    // auto-reset event stays signalled until the worker's next look, and a
+    // wait for the network ends on it at once.
     ::InterlockedExchange(&m_nStopAsked, 1);
     m_eventStop.SetEvent();
 }

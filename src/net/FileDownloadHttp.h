@@ -1,13 +1,17 @@
-// Fetches one file over plain HTTP into a local path. The transfer runs on a
-// worker thread of its own and goes through a temporary file (the destination
-// with ".tmp" appended), which replaces the destination only when the whole
-// body has arrived. The caller polls IsFinished and GetReceived and may Cancel.
+// Fetches one file over HTTP or HTTPS into a local path. The transfer runs on
+// a worker thread of its own and goes through a temporary file (the
+// destination with ".tmp" appended), which replaces the destination only when
+// the whole body has arrived and passed the caller's check. The caller polls
+// IsFinished and GetReceived and may Cancel; a stop ends every wait at once.
 #pragma once
 
-#include "framework/AfxInet.h"
 #include "framework/AfxMt.h"
+#include "framework/AfxString.h"
+#include "net/HttpRequest.h"
 
 #include <memory>
+
+class IDownloadCheck;
 
 class CFileDownloadHttp {
 public:
@@ -16,9 +20,14 @@ public:
     CFileDownloadHttp(const CFileDownloadHttp&) = delete;
     CFileDownloadHttp& operator=(const CFileDownloadHttp&) = delete;
 
+    // Before Download: a check of the body (borrowed, used by the worker
+    // until it ends), and a time after which the whole download fails.
+    void SetCheck(IDownloadCheck* pCheck) { m_pCheck = pCheck; }
+    void SetDeadline(DWORD dwMilliseconds) { m_dwDeadlineMs = dwMilliseconds; }
+
     // Sends the request and starts the worker: S_OK, or a failure code when no
-    // worker runs (an unparsable address, no connection, an answer outside 2xx).
-    // Called once per object.
+    // worker runs (an address that is not http or https, no answer, an answer
+    // other than 200). Called once per object.
     HRESULT Download(LPCWSTR pszUrl, LPCWSTR pszLocalFile);
 
     // 1 once the destination holds the complete body. Sleeps 1 ms first, so
@@ -28,10 +37,12 @@ public:
     // last. Sleeps 1 ms first.
     LONG GetReceived();
     // TRUE once no worker runs and the download has not finished: after a
-    // stop, a transfer error, or a Download that failed. Never waits.
+    // stop, a transfer error, a refused body, or a Download that failed.
     BOOL HasStopped();
+    // Why a download that has stopped did not finish.
+    HRESULT GetFailure() const { return m_hrFailure; }
 
-    // Asks the worker to stop at its next chunk.
+    // Asks the worker to stop: a wait under way ends at once.
     void Cancel();
     // Waits until the worker has ended, asking it to stop every 2 seconds.
     void StopThread();
@@ -45,13 +56,15 @@ protected:
 private:
     static UINT DownloadThreadProc(LPVOID pParam);
 
-    HRESULT SetSessionOptions();
-    HRESULT SendRequestAndStart(INTERNET_PORT nPort);
+    HRESULT SendRequestAndStart();
     // Moves the body into the temporary file; TRUE when a stop ended it.
-    BOOL CopyBody(CArchive& load, CArchive& store, ULONGLONG& nTotal);
+    BOOL CopyBody(class CArchive& store, ULONGLONG& nTotal);
+    // Writes and counts one chunk; TRUE when a stop came first.
+    BOOL StoreChunk(class CArchive& store, const BYTE* pChunk, DWORD nChunk, ULONGLONG& nTotal);
+    HRESULT CheckBody(ULONGLONG nTotal);
     void ReplaceDestination();
     void RequestStop();
-    void CloseInternet();
+    bool MayReport() const;
 
     CString m_strUrl;
     CString m_strLocalFile;
@@ -65,10 +78,9 @@ private:
     volatile LONG m_nFinished = 0;
     DWORD m_nFileSize = 0;
     volatile LONG m_nReceived = 0;
-    CString m_strServer;
-    CString m_strObject;
-    std::unique_ptr<CInternetSession> m_pInternetSession;
-    std::unique_ptr<CHttpFile> m_pHttpFile;
-    std::unique_ptr<CHttpConnection> m_pConnection;
-    CHttpFile* m_pReadFile = nullptr;  // the worker's view of m_pHttpFile
+    HRESULT m_hrFailure = HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED);
+    IDownloadCheck* m_pCheck = nullptr;
+    DWORD m_dwDeadlineMs = 0;
+    ULONGLONG m_ullDeadline = 0;
+    CHttpRequest m_request;
 };

@@ -1,15 +1,9 @@
-#include "framework/AfxException.h"
 #include "framework/AfxInet.h"
-#include "support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
 
 namespace {
-
-using testing_support::HttpReply;
-using testing_support::TestHttpServer;
 
 TEST(ParseURL, SplitsServiceServerObjectAndPort)
 {
@@ -54,51 +48,6 @@ TEST(ParseURL, RefusesWhatIsNoAddress)
     CString server, object;
     INTERNET_PORT port = 0;
     EXPECT_FALSE(AfxParseURL(nullptr, service, server, object, port));
-}
-
-class InternetSessionTest : public testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(server.Start()); }
-    void TearDown() override { server.Stop(); }
-
-    TestHttpServer server;
-};
-
-TEST_F(InternetSessionTest, OpenURLReadsLineByLine)
-{
-    // The second line is "你好" in the ANSI code page of the tests (936).
-    server.Serve("/lines", HttpReply{200, "first line\r\n\xC4\xE3\xBA\xC3\nlast without end"});
-    CInternetSession session;
-    std::unique_ptr<CInternetFile> file(session.OpenURL(server.Url("/lines?x=1").c_str()));
-    ASSERT_NE(nullptr, dynamic_cast<CHttpFile*>(file.get()));
-    DWORD status = 0;
-    EXPECT_TRUE(static_cast<CHttpFile*>(file.get())->QueryInfoStatusCode(status));
-    EXPECT_EQ(200u, status);
-
-    CString line;
-    EXPECT_TRUE(file->ReadString(line));
-    EXPECT_STREQ(L"first line", line);
-    EXPECT_TRUE(file->ReadString(line));
-    EXPECT_STREQ(L"你好", line);
-    EXPECT_TRUE(file->ReadString(line));
-    EXPECT_STREQ(L"last without end", line);
-    EXPECT_FALSE(file->ReadString(line));
-    EXPECT_EQ("/lines?x=1", server.Requests().at(0).target);
-}
-
-TEST_F(InternetSessionTest, RefusedConnectionThrowsItsCode)
-{
-    CInternetSession session;
-    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(TestHttpServer::UnusedPort()) + L"/";
-    try {
-        std::unique_ptr<CInternetFile> file(session.OpenURL(url.c_str()));
-        FAIL() << "a refused connection opened";
-    } catch (CException* e) {
-        CExceptionPtr guard(e);
-        auto* pInternetError = dynamic_cast<CInternetException*>(e);
-        ASSERT_NE(nullptr, pInternetError);
-        EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT), pInternetError->m_dwError);
-    }
 }
 
 } // namespace

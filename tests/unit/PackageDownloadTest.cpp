@@ -12,14 +12,6 @@ namespace {
 
 using testing_support::HttpReply;
 
-std::string Body(size_t size)
-{
-    std::string body(size, '\0');
-    for (size_t i = 0; i < size; ++i)
-        body[i] = static_cast<char>('A' + (i * 7 + i / 251) % 26);
-    return body;
-}
-
 class PackageDownload : public NetworkFilesTest {
 protected:
     void Describe(const std::string& keys)
@@ -41,7 +33,7 @@ protected:
 
 TEST_F(PackageDownload, ReportsTheStartAndEveryPollThenHoldsThePackage)
 {
-    const std::string body = Body(20000);
+    const std::string body = CabinetBytes(20000);
     HttpReply reply(200, body);
     reply.holdsAt = {8192};
     m_server.Serve("/std.cab", reply);
@@ -79,21 +71,23 @@ TEST_F(PackageDownload, ReportsTheStartAndEveryPollThenHoldsThePackage)
 
 TEST_F(PackageDownload, TheEditionChoosesAddressAndSize)
 {
-    m_server.Serve("/std.cab", HttpReply(200, "standard"));
-    m_server.Serve("/pro.cab", HttpReply(200, "professional"));
+    const std::string standard = CabinetBytes(100);
+    const std::string professional = CabinetBytes(200);
+    m_server.Serve("/std.cab", HttpReply(200, standard));
+    m_server.Serve("/pro.cab", HttpReply(200, professional));
     Describe("URL=" + Address("/std.cab") + "\r\nCABFileSize=8\r\nURL_PRO=" + Address("/pro.cab") +
              "\r\nProCABFileSize=12\r\n");
     m_manager.m_pEventSink = &m_sink;
 
     m_manager.m_bIsProUpdate = 1;
     EXPECT_EQ(S_OK, m_manager.DownloadPackage());
-    EXPECT_EQ(std::string("professional"), ReadBytes(UpdateFile(L"update.cab")));
+    EXPECT_EQ(professional, ReadBytes(UpdateFile(L"update.cab")));
     EXPECT_EQ(12, m_sink.events.at(0).p3);
 
     m_sink.events.clear();
     m_manager.m_bIsProUpdate = 0;
     EXPECT_EQ(S_OK, m_manager.DownloadPackage());
-    EXPECT_EQ(std::string("standard"), ReadBytes(UpdateFile(L"update.cab")));
+    EXPECT_EQ(standard, ReadBytes(UpdateFile(L"update.cab")));
     EXPECT_EQ(8, m_sink.events.at(0).p3);
 }
 
@@ -110,7 +104,7 @@ TEST_F(PackageDownload, NoAddressNoDownload)
 TEST_F(PackageDownload, ASinkThatStopsEndsTheDownloadAtTheFirstPoll)
 {
     WriteBytes(UpdateFile(L"update.cab"), "from an earlier run");
-    HttpReply held(200, Body(20000));
+    HttpReply held(200, CabinetBytes(20000));
     held.holdsAt = {4096};
     m_server.Serve("/std.cab", held);
     Describe("URL=" + Address("/std.cab") + "\r\nCABFileSize=20000\r\n");
@@ -137,7 +131,7 @@ TEST_F(PackageDownload, ASinkThatStopsEndsTheDownloadAtTheFirstPoll)
 
 TEST_F(PackageDownload, AFailedTransferIsAFailureNeverAHang)
 {
-    HttpReply cut(200, Body(20000));
+    HttpReply cut(200, CabinetBytes(20000));
     cut.cutAfter = 10000;
     m_server.Serve("/cut.cab", cut);
     m_server.Serve("/error.cab", HttpReply(404, "<html>not here</html>"));

@@ -117,7 +117,7 @@ protected:
         };
         ResetManager();
         Install("");
-        m_package.assign(256 * 1024, 'P');
+        m_package = CabinetBytes(256 * 1024);
         ServePackage(HttpReply());
         m_cmd.m_strUrl = m_server.Url("/check").c_str();
     }
@@ -176,7 +176,7 @@ protected:
     // A package that takes seconds to arrive.
     void ServeSlowPackage()
     {
-        m_package.assign(2 * 1024 * 1024, 'S');
+        m_package = CabinetBytes(2 * 1024 * 1024);
         HttpReply reply;
         reply.trickleBytes = 4096;
         reply.trickleDelayMs = 20;
@@ -555,7 +555,7 @@ TEST_F(StatusDialogTest, ProgressMovesTheBarOnEveryEventAndTheStatusLineOnlyWhen
         ResetManager();
         m_watch = DialogWatch();
         // Pauses in which polls find nothing new.
-        m_package.assign(1024 * 1024, 'M');
+        m_package = CabinetBytes(1024 * 1024);
         HttpReply slow;
         slow.trickleBytes = 64 * 1024;
         slow.trickleDelayMs = 50;

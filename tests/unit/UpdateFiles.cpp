@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -53,6 +54,17 @@ void WriteBytes(const std::wstring& path, const std::string& bytes)
 bool PathExists(const std::wstring& path)
 {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string CabinetBytes(size_t size)
+{
+    std::string bytes(std::max<size_t>(size, 12), '\0');
+    for (size_t i = 12; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>('A' + (i * 7 + i / 251) % 26);
+    bytes.replace(0, 4, "MSCF");
+    for (int i = 0; i < 4; ++i)
+        bytes[8 + i] = static_cast<char>((bytes.size() >> (8 * i)) & 0xFF);
+    return bytes;
 }
 
 std::string AnsiBytes(const std::wstring& text)

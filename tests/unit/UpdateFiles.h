@@ -16,6 +16,10 @@ std::wstring AmbrelIniPath();
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 bool PathExists(const std::wstring& path);
 
+// Bytes of the given size that a package must be: a cabinet header naming
+// that size, then bytes that differ from one offset to the next.
+std::string CabinetBytes(size_t size);
+
 // Text in the ANSI code page, as a profile file without a byte-order mark holds it.
 std::string AnsiBytes(const std::wstring& text);
 

@@ -164,7 +164,7 @@ TEST_F(UpdateManagerTest, ReadUrlLineGivesTheFirstLineOrNothing)
 
 TEST_F(UpdateManagerTest, AnUpdateRunEndsTheHostAndPreparesTheExtraction)
 {
-    const std::string package = "MSCF package bytes";
+    const std::string package = CabinetBytes(300);
     m_server.Serve("/std.cab", HttpReply(200, package));
     Describe("MajorVerson=1.0\r\nServicePack=4\r\nURL=" + Address("/std.cab") + "\r\n");
     ChildHost host(L"quit 42");
@@ -180,7 +180,7 @@ TEST_F(UpdateManagerTest, AnUpdateRunEndsTheHostAndPreparesTheExtraction)
 
 TEST_F(UpdateManagerTest, AnUpdateRunWithoutAHostStillPreparesTheExtraction)
 {
-    m_server.Serve("/std.cab", HttpReply(200, "MSCF"));
+    m_server.Serve("/std.cab", HttpReply(200, CabinetBytes(12)));
     Describe("MajorVerson=1.0\r\nServicePack=4\r\nURL=" + Address("/std.cab") + "\r\n");
     ASSERT_EQ(S_OK, Check());
     EXPECT_EQ(S_OK, m_manager.DoUpdate());
@@ -201,7 +201,7 @@ TEST_F(UpdateManagerTest, AnUpdateRunThatCannotDownloadEndsNoHost)
 
 TEST_F(UpdateManagerTest, OnlyTheProfessionalOfferInstallsNothing)
 {
-    m_server.Serve("/std.cab", HttpReply(200, "MSCF"));
+    m_server.Serve("/std.cab", HttpReply(200, CabinetBytes(12)));
     Describe("MajorVerson=1.0\r\nServicePack=3\r\nServiceProPack=6\r\nURL=" + Address("/std.cab") + "\r\n");
     ASSERT_EQ(S_OK, Check());
     ASSERT_EQ(1, m_manager.m_bProOffer);

@@ -1,0 +1,25 @@
+#include "install/PackageCheck.h"
+
+#include <wininet.h>
+
+#include <algorithm>
+#include <cstring>
+
+void CPackageCheck::OnBytes(const BYTE* pData, DWORD nCount)
+{
+    const size_t nTake = std::min<size_t>(nCount, kHeadSize - m_nHead);
+    std::memcpy(m_head + m_nHead, pData, nTake);
+    m_nHead += nTake;
+}
+
+HRESULT CPackageCheck::OnEnd(ULONGLONG nTotal)
+{
+    // A body cut short (a chunked one whose end the platform cannot see), a
+    // piece of one or an error page would be unpacked over the program and
+    // fail half way: only a cabinet whose header names this very size is whole.
+    if (m_nHead < kHeadSize || std::memcmp(m_head, "MSCF", 4) != 0)
+        return HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED);
+    const ULONGLONG nDeclared = static_cast<ULONGLONG>(m_head[8]) | static_cast<ULONGLONG>(m_head[9]) << 8 |
+                                static_cast<ULONGLONG>(m_head[10]) << 16 | static_cast<ULONGLONG>(m_head[11]) << 24;
+    return nDeclared == nTotal ? S_OK : HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED);
+}
