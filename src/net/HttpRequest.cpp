@@ -12,9 +12,6 @@ namespace {
 // After the platform's own time-outs, a little more before our own ends a
 // wait: the platform should have spoken by then.
 constexpr DWORD kWaitMarginMs = 1000;
-// How long closing waits for the platform to let go of a request before it
-// keeps this code loaded instead.
-constexpr DWORD kCloseWaitMs = 30;
 
 HRESULT HResultOf(DWORD dwError)
 {
@@ -60,6 +57,8 @@ public:
     // For a handle whose opening failed: no notification will come.
     void HandleNotOpened() { HandleClosed(); }
 
+    void AddRef() { ::InterlockedIncrement(&m_nRefs); }
+
     void Release()
     {
         if (::InterlockedDecrement(&m_nRefs) == 0)
@@ -103,6 +102,54 @@ private:
     volatile LONG m_nHandles = 0;
 };
 
+namespace {
+
+// How long a closing thread waits for the platform to let go of a request
+// before it keeps this code loaded for good instead.
+constexpr DWORD kLateCloseWaitMs = 60000;
+
+// Closes a request's handles on a thread of its own. Closing can take
+// seconds (the platform may finish a read or drain the body first), and a
+// stop must not wait for it; the thread holds this module until the platform
+// has sent its last notification, then lets it go.
+struct CRequestCloser {
+    HINTERNET hRequest;
+    HINTERNET hConnection;
+    HINTERNET hSession;
+    CRequestContext* pContext;  // one reference, ours
+    HMODULE hModule;            // one reference, ours
+
+    void CloseAll() const
+    {
+        for (HINTERNET h : {hRequest, hConnection, hSession}) {
+            if (h)
+                ::InternetCloseHandle(h);
+        }
+    }
+
+    static DWORD WINAPI Run(LPVOID pParam)
+    {
+        CRequestCloser* pCloser = static_cast<CRequestCloser*>(pParam);
+        pCloser->CloseAll();
+        const HMODULE hModule = pCloser->hModule;
+        const bool bClosed = ::WaitForSingleObject(pCloser->pContext->AllClosed(), kLateCloseWaitMs) == WAIT_OBJECT_0;
+        if (!bClosed)
+            PinModule();  // a notification may still come, now or ever
+        pCloser->pContext->Release();
+        delete pCloser;
+        ::FreeLibraryAndExitThread(hModule, 0);
+    }
+
+    static void PinModule()
+    {
+        HMODULE hPinned = nullptr;
+        ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                             reinterpret_cast<LPCWSTR>(&CRequestContext::OnStatus), &hPinned);
+    }
+};
+
+} // namespace
+
 CHttpRequest::CHttpRequest() : m_pContext(new CRequestContext) {}
 
 CHttpRequest::~CHttpRequest()
@@ -113,17 +160,26 @@ CHttpRequest::~CHttpRequest()
 
 void CHttpRequest::Close()
 {
-    CloseRequest();
-    m_hConnection.Reset();
-    m_hSession.Reset();
-    // Closing does not end a read that the platform has under way: it
-    // completes, and notifies, when its socket gives up. Until then the code
-    // that receives the notification must stay.
-    if (::WaitForSingleObject(m_pContext->AllClosed(), kCloseWaitMs) != WAIT_OBJECT_0) {
-        HMODULE hModule = nullptr;
-        ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                             reinterpret_cast<LPCWSTR>(&CRequestContext::OnStatus), &hModule);
+    if (!m_hRequest && !m_hConnection && !m_hSession)
+        return;
+    auto* pCloser = new CRequestCloser{std::exchange(m_hRequest, nullptr), m_hConnection.Detach(),
+                                       m_hSession.Detach(), m_pContext, nullptr};
+    m_pContext->AddRef();
+    HANDLE hThread = nullptr;
+    if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                             reinterpret_cast<LPCWSTR>(&CRequestCloser::Run), &pCloser->hModule))
+        hThread = ::CreateThread(nullptr, 0, &CRequestCloser::Run, pCloser, 0, nullptr);
+    if (hThread) {
+        ::CloseHandle(hThread);
+        return;
     }
+    // No thread for it: close here, and keep the code for a late notification.
+    pCloser->CloseAll();
+    CRequestCloser::PinModule();
+    if (pCloser->hModule)
+        ::FreeLibrary(pCloser->hModule);
+    pCloser->pContext->Release();
+    delete pCloser;
 }
 
 void CHttpRequest::CloseRequest()
@@ -229,7 +285,7 @@ HRESULT CHttpRequest::SendOnce(LPCWSTR pszUrl, LPCWSTR pszHeaders, HANDLE hStop,
 
     // The certificate checks stay on: no flag here ignores a name, an
     // authority or a date, and a failed check fails the request.
-    DWORD dwFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
+    DWORD dwFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                     INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
     if (dwService == AFX_INET_SERVICE_HTTPS)
         dwFlags |= INTERNET_FLAG_SECURE;

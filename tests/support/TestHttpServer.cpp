@@ -21,6 +21,10 @@ const char* ReasonOf(int status)
     switch (status) {
     case 200: return "OK";
     case 204: return "No Content";
+    case 206: return "Partial Content";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 307: return "Temporary Redirect";
     case 404: return "Not Found";
     case 500: return "Internal Server Error";
     default: return "Status";
@@ -74,6 +78,8 @@ std::string HeadersOf(const HttpReply& reply)
     std::snprintf(text, sizeof(text), "HTTP/1.1 %d %s\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n",
                   reply.status, ReasonOf(reply.status));
     std::string headers = text;
+    for (const std::string& line : reply.headers)
+        headers += line + "\r\n";
     if (reply.chunked) {
         headers += "Transfer-Encoding: chunked\r\n";
     } else {
@@ -104,7 +110,8 @@ struct TestHttpServer::Impl {
     void AcceptLoop();
     void Serve(SOCKET s);
     bool SendBody(SOCKET s, const HttpReply& reply);
-    bool SendPiece(SOCKET s, const HttpReply& reply, size_t from, size_t to);
+    // A chunked piece announces announcedTo - from bytes (more than it sends when cut).
+    bool SendPiece(SOCKET s, const HttpReply& reply, size_t from, size_t to, size_t announcedTo);
 
     // Waits for a release, or (forRelease false) for the end; false once stopping.
     bool WaitAtHold(bool forRelease);
@@ -176,7 +183,9 @@ bool TestHttpServer::Impl::SendBody(SOCKET s, const HttpReply& reply)
             next = std::min(next, *hold);
         if (reply.trickleBytes)
             next = std::min(next, pos + reply.trickleBytes);
-        if (!SendPiece(s, reply, pos, next))
+        // The piece the cut falls in announces what it would have held.
+        const size_t whole = reply.trickleBytes ? std::min(reply.body.size(), pos + reply.trickleBytes) : reply.body.size();
+        if (!SendPiece(s, reply, pos, next, next == end ? whole : next))
             return false;
         pos = next;
         if (reply.trickleBytes && pos < end && !Pause(reply.trickleDelayMs))
@@ -188,13 +197,15 @@ bool TestHttpServer::Impl::SendBody(SOCKET s, const HttpReply& reply)
     return true;
 }
 
-bool TestHttpServer::Impl::SendPiece(SOCKET s, const HttpReply& reply, size_t from, size_t to)
+bool TestHttpServer::Impl::SendPiece(SOCKET s, const HttpReply& reply, size_t from, size_t to, size_t announcedTo)
 {
     if (!reply.chunked)
         return SendAll(s, reply.body.data() + from, to - from);
     char size[32];
-    std::snprintf(size, sizeof(size), "%zx\r\n", to - from);
-    return SendText(s, size) && SendAll(s, reply.body.data() + from, to - from) && SendText(s, "\r\n");
+    std::snprintf(size, sizeof(size), "%zx\r\n", announcedTo - from);
+    if (!SendText(s, size) || !SendAll(s, reply.body.data() + from, to - from))
+        return false;
+    return to < announcedTo || SendText(s, "\r\n");
 }
 
 bool TestHttpServer::Impl::WaitAtHold(bool forRelease)
@@ -278,6 +289,11 @@ unsigned short TestHttpServer::Port() const
 std::wstring TestHttpServer::Url(const std::string& target) const
 {
     return L"http://127.0.0.1:" + std::to_wstring(m_impl->port) + std::wstring(target.begin(), target.end());
+}
+
+std::string TestHttpServer::UrlA(const std::string& target) const
+{
+    return "http://127.0.0.1:" + std::to_string(m_impl->port) + target;
 }
 
 void TestHttpServer::Serve(const std::string& path, HttpReply reply)

@@ -24,6 +24,7 @@ struct HttpReply {
 
     int status = 200;
     std::string body;
+    std::vector<std::string> headers;       // further header lines, without their line ends
     bool chunked = false;                   // chunked transfer instead of a Content-Length
     size_t cutAfter = std::string::npos;    // closes after this many body bytes; the headers still announce all
     Stall stall = Stall::None;
@@ -52,6 +53,7 @@ public:
     unsigned short Port() const;
     // "http://127.0.0.1:<port>" followed by target.
     std::wstring Url(const std::string& target) const;
+    std::string UrlA(const std::string& target) const;
 
     // The reply for a path (the target without its query); other paths get a 404.
     void Serve(const std::string& path, HttpReply reply);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -147,16 +148,23 @@ TEST_F(FileDownloadHttpTest, BodiesArriveWhole)
 TEST_F(FileDownloadHttpTest, EmptyBodyIsReportedAndStillSaved)
 {
     server.Serve("/file.bin", HttpReply{200, ""});
-    WriteAll(dest, "old");
-    theApp.m_pUpdateManager->m_bSilent = 0;  // a person is watching
+    // Said only to a person who watches: never in a silent check.
+    for (BOOL silent : {0, 1}) {
+        SCOPED_TRACE(silent);
+        Effects().Clear();
+        WriteAll(dest, "old");
+        theApp.m_pUpdateManager->m_bSilent = silent;
 
-    CFileDownloadHttp download;
-    ASSERT_EQ(S_OK, Start(download));
-    ASSERT_TRUE(WaitForEnd(download));
-    EXPECT_EQ(1, download.IsFinished());
-    EXPECT_EQ("", ReadAll(dest));
-    ASSERT_EQ(1u, Effects().messages.size());
-    EXPECT_EQ(L"文件错误", Effects().messages[0].text);
+        CFileDownloadHttp download;
+        ASSERT_EQ(S_OK, Start(download));
+        ASSERT_TRUE(WaitForEnd(download));
+        EXPECT_EQ(1, download.IsFinished());
+        EXPECT_EQ("", ReadAll(dest));
+        ASSERT_EQ(silent ? 0u : 1u, Effects().messages.size());
+        if (!silent) {
+            EXPECT_EQ(L"文件错误", Effects().messages[0].text);
+        }
+    }
 }
 
 TEST_F(FileDownloadHttpTest, RequestCarriesThePathAndQueryOfTheAddress)
@@ -217,6 +225,27 @@ TEST_F(FileDownloadHttpTest, DestroyingADownloadStuckInAReadReturns)
     // Destroying is a stop: the wait for the network ends on it.
     EXPECT_EQ("old", ReadAll(dest));
     EXPECT_FALSE(fs::exists(temp));
+}
+
+TEST_F(FileDownloadHttpTest, ADeadlineEndsADownloadThatNeverEnds)
+{
+    HttpReply reply{200, Body(10000)};
+    reply.trickleBytes = 1;
+    reply.trickleDelayMs = 100;
+    server.Serve("/file.bin", reply);
+    WriteAll(dest, "old");
+    g_bInteractive = 0;
+
+    CFileDownloadHttp download;
+    download.SetDeadline(1500);
+    const ULONGLONG started = ::GetTickCount64();
+    ASSERT_EQ(S_OK, Start(download));
+    ASSERT_TRUE(WaitForEnd(download));
+    const ULONGLONG elapsed = ::GetTickCount64() - started;
+    std::printf("a 1.5 s deadline ended the trickle after %llu ms\n", elapsed);
+    EXPECT_LT(elapsed, 10000u);
+    EXPECT_TRUE(download.HasStopped());
+    EXPECT_EQ("old", ReadAll(dest));
 }
 
 // --- Failures: the destination stays as it was ---
@@ -308,6 +337,9 @@ TEST_F(FileDownloadHttpTest, AddressesThatLeadNowhereFailTheStart)
         {L"not an address", 0},
         {L"", 0},
         {L"http://", 0},
+        // Nothing is sent for another scheme.
+        {L"ftp://127.0.0.1/file.bin", 0},
+        {L"file:///C:/windows/win.ini", 0},
     };
     for (const Case& c : cases) {
         for (LONG interactive : {1, 0}) {

@@ -21,11 +21,6 @@ protected:
         m_manager.m_pRemoteInfo->LoadClient(L"Acme");
     }
 
-    std::string Address(const std::string& target) const
-    {
-        const std::wstring url = m_server.Url(target);
-        return std::string(url.begin(), url.end());
-    }
 
     CFileManager m_manager;
     RecordingSink m_sink;
@@ -37,7 +32,7 @@ TEST_F(PackageDownload, ReportsTheStartAndEveryPollThenHoldsThePackage)
     HttpReply reply(200, body);
     reply.holdsAt = {8192};
     m_server.Serve("/std.cab", reply);
-    Describe("URL=" + Address("/std.cab") + "\r\nCABFileSize=20000\r\n");
+    Describe("URL=" + m_server.UrlA("/std.cab") + "\r\nCABFileSize=20000\r\n");
     m_manager.m_pEventSink = &m_sink;
     bool released = false;
     m_sink.answer = [&](const SinkEvent& e) {
@@ -75,7 +70,7 @@ TEST_F(PackageDownload, TheEditionChoosesAddressAndSize)
     const std::string professional = CabinetBytes(200);
     m_server.Serve("/std.cab", HttpReply(200, standard));
     m_server.Serve("/pro.cab", HttpReply(200, professional));
-    Describe("URL=" + Address("/std.cab") + "\r\nCABFileSize=8\r\nURL_PRO=" + Address("/pro.cab") +
+    Describe("URL=" + m_server.UrlA("/std.cab") + "\r\nCABFileSize=8\r\nURL_PRO=" + m_server.UrlA("/pro.cab") +
              "\r\nProCABFileSize=12\r\n");
     m_manager.m_pEventSink = &m_sink;
 
@@ -95,7 +90,7 @@ TEST_F(PackageDownload, NoAddressNoDownload)
 {
     m_manager.m_pEventSink = &m_sink;
     EXPECT_EQ(E_INVALIDARG, m_manager.DownloadPackage());  // no description at all
-    Describe("URL_PRO=" + Address("/pro.cab") + "\r\n");
+    Describe("URL_PRO=" + m_server.UrlA("/pro.cab") + "\r\n");
     EXPECT_EQ(E_INVALIDARG, m_manager.DownloadPackage());
     EXPECT_TRUE(m_sink.events.empty());
     EXPECT_TRUE(m_server.Requests().empty());
@@ -107,7 +102,7 @@ TEST_F(PackageDownload, ASinkThatStopsEndsTheDownloadAtTheFirstPoll)
     HttpReply held(200, CabinetBytes(20000));
     held.holdsAt = {4096};
     m_server.Serve("/std.cab", held);
-    Describe("URL=" + Address("/std.cab") + "\r\nCABFileSize=20000\r\n");
+    Describe("URL=" + m_server.UrlA("/std.cab") + "\r\nCABFileSize=20000\r\n");
     m_manager.m_pEventSink = &m_sink;
     // The worker waits in its read at the hold; let it go on once the stop has
     // been asked for, so that it sees the stop rather than a read time-out.
@@ -141,11 +136,41 @@ TEST_F(PackageDownload, AFailedTransferIsAFailureNeverAHang)
     for (IUpdateEventSink* sink : {static_cast<IUpdateEventSink*>(nullptr), static_cast<IUpdateEventSink*>(&m_sink)}) {
         SCOPED_TRACE(sink ? "with a sink" : "without a sink");
         m_manager.m_pEventSink = sink;
-        Describe("URL=" + Address("/cut.cab") + "\r\n");
+        Describe("URL=" + m_server.UrlA("/cut.cab") + "\r\n");
         EXPECT_TRUE(FAILED(m_manager.DownloadPackage()));
-        Describe("URL=" + Address("/error.cab") + "\r\n");
+        Describe("URL=" + m_server.UrlA("/error.cab") + "\r\n");
         EXPECT_TRUE(FAILED(m_manager.DownloadPackage()));
         Describe("URL=http://127.0.0.1:" + std::to_string(testing_support::TestHttpServer::UnusedPort()) + "/x.cab\r\n");
+        EXPECT_TRUE(FAILED(m_manager.DownloadPackage()));
+        EXPECT_EQ(std::string("from an earlier run"), ReadBytes(UpdateFile(L"update.cab")));
+    }
+}
+
+TEST_F(PackageDownload, OnlyAWholeCabinetIsEverAPackage)
+{
+    const std::string cabinet = CabinetBytes(300000);
+    HttpReply cutChunk(200, cabinet);
+    cutChunk.chunked = true;
+    cutChunk.trickleBytes = 50000;  // chunks of this size; the cut falls inside one
+    cutChunk.cutAfter = 150100;
+    HttpReply claimsMore(200, cabinet.substr(0, 200000));
+    const struct {
+        const char* name;
+        HttpReply reply;
+    } cases[] = {
+        {"a chunked body cut inside a chunk", cutChunk},
+        {"a piece that nobody asked for", HttpReply(206, cabinet)},
+        {"no content", HttpReply(204, "")},
+        {"an empty body", HttpReply(200, "")},
+        {"an error page sent as a success", HttpReply(200, "<html>maintenance</html>")},
+        {"a cabinet shorter than its header says", claimsMore},
+    };
+    ::InterlockedExchange(&g_bInteractive, 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(UpdateFile(L"update.cab"), "from an earlier run");
+        m_server.Serve("/std.cab", c.reply);
+        Describe("URL=" + m_server.UrlA("/std.cab") + "\r\n");
         EXPECT_TRUE(FAILED(m_manager.DownloadPackage()));
         EXPECT_EQ(std::string("from an earlier run"), ReadBytes(UpdateFile(L"update.cab")));
     }

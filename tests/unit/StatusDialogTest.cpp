@@ -16,6 +16,7 @@
 #include "unit/ChildHost.h"
 #include "unit/FakeBrowser.h"
 #include "unit/NetworkFiles.h"
+#include "unit/RecordingEffects.h"
 #include "update.h"
 
 #include <commctrl.h>
@@ -23,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <set>
 #include <string>
@@ -147,11 +149,6 @@ protected:
                                                   "[Dialog]\r\n" + dialogKeys);
     }
 
-    std::string Address(const std::string& target) const
-    {
-        const std::wstring url = m_server.Url(target);
-        return std::string(url.begin(), url.end());
-    }
 
     void Describe(Verdict verdict, HttpReply reply = HttpReply(), const std::string& version = "1.0",
                   bool bSizes = true)
@@ -161,7 +158,7 @@ protected:
                                                         : "ServicePack=3\r\nServiceProPack=6\r\n";
         const std::string size = std::to_string(m_package.size());
         reply.body = "[OEMClient_Acme]\r\nMajorVerson=" + version + "\r\n" + packs + "CanUpdate=1\r\nUpdateInfo=" +
-                     kNews + "\r\nURL=" + Address("/update.cab") + "\r\nURL_PRO=" + Address("/pro.cab") + "\r\n" +
+                     kNews + "\r\nURL=" + m_server.UrlA("/update.cab") + "\r\nURL_PRO=" + m_server.UrlA("/pro.cab") + "\r\n" +
                      (bSizes ? "CABFileSize=" + size + "\r\nProCABFileSize=" + size + "\r\n" : "");
         m_server.Serve("/check", reply);
     }
@@ -606,6 +603,59 @@ TEST_F(StatusDialogTest, CancelDuringTheDownloadStopsItAndKeepsTheHost)
     EXPECT_FALSE(PathExists(UpdateFile(L"update.cab")));
 }
 
+TEST_F(StatusDialogTest, CancelEndsTheWaitAtOnceWhateverTheServerDoes)
+{
+    const struct {
+        const char* name;
+        bool bDescription;  // the check's download, else the package's
+        size_t trickleBytes;
+        DWORD trickleDelayMs;
+    } cases[] = {
+        {"a package at 1 byte a second", false, 1, 1000},
+        {"a package that streams", false, 64 * 1024, 1},
+        {"a description at 1 byte a second", true, 1, 1000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetManager();
+        Effects().Clear();
+        HttpReply slow;
+        slow.trickleBytes = c.trickleBytes;
+        slow.trickleDelayMs = c.trickleDelayMs;
+        m_package = CabinetBytes(64 * 1024 * 1024);
+        ServePackage(c.bDescription ? HttpReply() : slow);
+        Describe(Verdict::Offered, c.bDescription ? slow : HttpReply());
+
+        const std::wstring url = m_cmd.m_strUrl.GetString();
+        LPCWSTR argv[] = {L"update.exe", url.c_str()};
+        ULONGLONG clicked = 0, returned = 0;
+        const size_t nChecks = RequestCount("/check");
+        const HRESULT hr = Drive(
+            [&] {
+                const HRESULT result = UpdateMain(argv, 2);
+                returned = ::GetTickCount64();
+                return result;
+            },
+            [&](HWND h) {
+                if (c.bDescription) {
+                    ASSERT_TRUE(WaitUntil([&] { return RequestCount("/check") > nChecks; }));
+                } else {
+                    ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(h, IDOK); }));
+                    PressButton(h, IDOK);
+                    ASSERT_TRUE(WaitDownloading(h));
+                }
+                ::Sleep(300);  // well inside a read
+                clicked = ::GetTickCount64();
+                PressButton(h, IDCANCEL);
+            });
+        std::printf("%s: Cancel to UpdateMain's return %llu ms\n", c.name, returned - clicked);
+        EXPECT_EQ(c.bDescription ? E_FAIL : E_ABORT, hr);  // as the result table has it
+        EXPECT_LT(returned - clicked, 2000u);
+        EXPECT_TRUE(Effects().messages.empty()) << "a message after the user stopped";
+        EXPECT_FALSE(PathExists(UpdateFile(L"update.cab")));
+    }
+}
+
 TEST_F(StatusDialogTest, ACancelRightAfterInstallIsNotLostInTheDownloadsFirstEvent)
 {
     // The sender does not read the answer to the download's first event.
@@ -904,7 +954,7 @@ TEST_F(NewsPageTest, TheBrowserIsSentToTheChosenPageWithTheBackgroundColour)
     FakeBrowserClass browsers;
     ASSERT_TRUE(browsers.Registered());
     const std::wstring local = WritePage(L"buy.htm", "<html>buy</html>");
-    const std::string web = Address("/buy.htm");
+    const std::string web = m_server.UrlA("/buy.htm");
     DWORD dwFlags = 0;
     const bool bOnline = ::InternetGetConnectedState(&dwFlags, 0) != FALSE;
     struct Case {

@@ -43,11 +43,6 @@ protected:
             std::filesystem::remove_all(InHost(name), ignored);
     }
 
-    std::string Address(const std::string& target) const
-    {
-        const std::wstring url = m_server.Url(target);
-        return std::string(url.begin(), url.end());
-    }
 };
 
 // Runs a command line as a host would and returns its exit code.
@@ -74,7 +69,7 @@ TEST_F(UpdateEndToEnd, CheckInstallUnpackAndComplete)
     m_server.Serve("/e2e.cab", HttpReply(200, *package));
     m_server.Serve("/check", HttpReply(200,
         "[OEMClient_Acme]\r\nMajorVerson=1.1\r\nServicePack=4\r\nCanUpdate=1\r\nUpdateInfo=Version 1.1\r\n"
-        "URL=" + Address("/e2e.cab") + "\r\nCABFileSize=" + std::to_string(package->size()) + "\r\n"
+        "URL=" + m_server.UrlA("/e2e.cab") + "\r\nCABFileSize=" + std::to_string(package->size()) + "\r\n"
         "DelFileCount=1\r\nDelFile1=e2e-old.dll\r\nDelDirCount=1\r\nDelDirName1=e2e-old-dir\r\n"
         "IniItemCount=1\r\nIniItem0=Filename:<app>\\e2e-settings.ini,Section:Main,Keyname:Mode,Value:2\r\n"));
     WriteBytes(UpdateFile(L"update.log"), "[Files]\r\nVersion=1.0\r\nServicePack=3\r\nOEMClientName=Acme\r\n"

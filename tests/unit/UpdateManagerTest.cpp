@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -31,11 +32,6 @@ protected:
         m_server.Serve("/check", HttpReply(200, "[OEMClient_Acme]\r\n" + keys));
     }
 
-    std::string Address(const std::string& target) const
-    {
-        const std::wstring url = m_server.Url(target);
-        return std::string(url.begin(), url.end());
-    }
 
     HRESULT Check(const std::wstring& url, BOOL bSilent = 1, DWORD dwProcessId = 0)
     {
@@ -136,7 +132,10 @@ TEST_F(UpdateManagerTest, OneCheckShowsTheTipsAndOpensTheDownloadPageAtMostOnce)
 TEST_F(UpdateManagerTest, NoDescriptionFailsTheCheck)
 {
     m_server.Serve("/error", HttpReply(404, "<html>not here</html>"));
+    // A piece of a description would send the package request to a junk address.
+    m_server.Serve("/piece", HttpReply(206, "[OEMClient_Acme]\r\nMajorVerson=1.0\r\nServicePack=4\r\nURL=http://junk"));
     ::InterlockedExchange(&g_bInteractive, 0);
+    EXPECT_EQ(E_FAIL, Check(m_server.Url("/piece")));
     EXPECT_EQ(E_FAIL, Check(m_server.Url("/error"), 1, 1234));
     EXPECT_EQ(1234u, m_manager.m_dwProcessId);  // copied before anything can fail
     const std::wstring unreachable = L"http://127.0.0.1:" + std::to_wstring(TestHttpServer::UnusedPort()) + L"/check";
@@ -162,11 +161,28 @@ TEST_F(UpdateManagerTest, ReadUrlLineGivesTheFirstLineOrNothing)
     EXPECT_EQ(1u, Effects().messages.size());
 }
 
+TEST_F(UpdateManagerTest, TheReportRequestEndsAtItsTimeOutsAndTakesOnlyTheWeb)
+{
+    HttpReply silent;
+    silent.stall = HttpReply::Stall::BeforeHeaders;
+    m_server.Serve("/report", silent);
+    const ULONGLONG started = ::GetTickCount64();
+    EXPECT_STREQ(L"", m_manager.ReadUrlLine(m_server.Url("/report").c_str()));
+    const ULONGLONG elapsed = ::GetTickCount64() - started;
+    std::printf("a report server that never answers cost %llu ms\n", elapsed);
+    EXPECT_LT(elapsed, 20000u);
+
+    const ULONGLONG ftpStarted = ::GetTickCount64();
+    EXPECT_STREQ(L"", m_manager.ReadUrlLine(L"ftp://127.0.0.1/report"));
+    EXPECT_LT(::GetTickCount64() - ftpStarted, 2000u);
+    EXPECT_TRUE(Effects().messages.empty());  // silent
+}
+
 TEST_F(UpdateManagerTest, AnUpdateRunEndsTheHostAndPreparesTheExtraction)
 {
     const std::string package = CabinetBytes(300);
     m_server.Serve("/std.cab", HttpReply(200, package));
-    Describe("MajorVerson=1.0\r\nServicePack=4\r\nURL=" + Address("/std.cab") + "\r\n");
+    Describe("MajorVerson=1.0\r\nServicePack=4\r\nURL=" + m_server.UrlA("/std.cab") + "\r\n");
     ChildHost host(L"quit 42");
     ASSERT_TRUE(host.Started());
     ASSERT_TRUE(host.WaitForWindows(1));
@@ -181,7 +197,7 @@ TEST_F(UpdateManagerTest, AnUpdateRunEndsTheHostAndPreparesTheExtraction)
 TEST_F(UpdateManagerTest, AnUpdateRunWithoutAHostStillPreparesTheExtraction)
 {
     m_server.Serve("/std.cab", HttpReply(200, CabinetBytes(12)));
-    Describe("MajorVerson=1.0\r\nServicePack=4\r\nURL=" + Address("/std.cab") + "\r\n");
+    Describe("MajorVerson=1.0\r\nServicePack=4\r\nURL=" + m_server.UrlA("/std.cab") + "\r\n");
     ASSERT_EQ(S_OK, Check());
     EXPECT_EQ(S_OK, m_manager.DoUpdate());
     EXPECT_FALSE(m_manager.m_strExtractArgs.IsEmpty());
@@ -190,7 +206,7 @@ TEST_F(UpdateManagerTest, AnUpdateRunWithoutAHostStillPreparesTheExtraction)
 TEST_F(UpdateManagerTest, AnUpdateRunThatCannotDownloadEndsNoHost)
 {
     ::InterlockedExchange(&g_bInteractive, 0);
-    Describe("MajorVerson=1.0\r\nServicePack=4\r\nURL=" + Address("/missing.cab") + "\r\n");
+    Describe("MajorVerson=1.0\r\nServicePack=4\r\nURL=" + m_server.UrlA("/missing.cab") + "\r\n");
     ChildHost host(L"quit 42");
     ASSERT_TRUE(host.Started());
     ASSERT_EQ(S_OK, Check(m_server.Url("/check"), 1, host.Id()));
@@ -202,7 +218,7 @@ TEST_F(UpdateManagerTest, AnUpdateRunThatCannotDownloadEndsNoHost)
 TEST_F(UpdateManagerTest, OnlyTheProfessionalOfferInstallsNothing)
 {
     m_server.Serve("/std.cab", HttpReply(200, CabinetBytes(12)));
-    Describe("MajorVerson=1.0\r\nServicePack=3\r\nServiceProPack=6\r\nURL=" + Address("/std.cab") + "\r\n");
+    Describe("MajorVerson=1.0\r\nServicePack=3\r\nServiceProPack=6\r\nURL=" + m_server.UrlA("/std.cab") + "\r\n");
     ASSERT_EQ(S_OK, Check());
     ASSERT_EQ(1, m_manager.m_bProOffer);
     EXPECT_EQ(1, m_manager.DoUpdate());
