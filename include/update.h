@@ -9,6 +9,11 @@
  * All functions use the standard Windows calling convention and are exported
  * by name and by ordinal (1 to 5, in the order below). Test results with
  * SUCCEEDED()/FAILED().
+ *
+ * UpdateMain, IsAutoUpdate, GetUpdates and NotifyEvent run one at a time in a
+ * process: while one of them runs on a thread, a call on another thread
+ * returns HRESULT_FROM_WIN32(ERROR_BUSY) at once and does nothing. The thread
+ * that runs one may call them again, from inside the dialog's message loop.
  */
 #ifndef UPDATE_H
 #define UPDATE_H
@@ -44,7 +49,7 @@ UPDATE_API GetUpdates(LPWSTR buffer, int length);
 
 /* Event 0: the restarted host reports that the package is in place; the
  * update is completed and the user told so. Other events do nothing.
- * Always S_OK. */
+ * S_OK, or HRESULT_FROM_WIN32(ERROR_BUSY) while another thread's call runs. */
 UPDATE_API NotifyEvent(int event, int reserved1, int reserved2);
 
 /* Checks silently; shows the status dialog only when an update is offered.

@@ -66,6 +66,11 @@ private:
     bool m_bReady = false;
 };
 
+bool HasUtf16Mark(const std::string& bytes)
+{
+    return bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0;
+}
+
 } // namespace
 
 CString ReadProfileString(LPCWSTR pszFile, LPCWSTR pszSection, LPCWSTR pszKey)
@@ -84,6 +89,9 @@ CString ReadUtf8ProfileString(LPCWSTR pszFile, LPCWSTR pszSection, LPCWSTR pszKe
     const std::string bytes = ReadFileBytes(pszFile);
     if (bytes.empty())
         return CString();
+    // A UTF-16 file reaches the reader intact as it is; read as UTF-8 it would be noise.
+    if (HasUtf16Mark(bytes))
+        return ReadProfileString(pszFile, pszSection, pszKey);
     const CScratchFile view(MakeUtf8ProfileView(bytes));
     if (!view.IsReady())
         return CString();

@@ -9,7 +9,8 @@
 CString ReadProfileString(LPCWSTR pszFile, LPCWSTR pszSection, LPCWSTR pszKey);
 
 // A value that the file holds as UTF-8 bytes, decoded as UTF-8 whatever the
-// ANSI code page; the same cut and default as ReadProfileString.
+// ANSI code page; a file with a UTF-16 byte-order mark is read as it stands.
+// The same cut and default as ReadProfileString.
 CString ReadUtf8ProfileString(LPCWSTR pszFile, LPCWSTR pszSection, LPCWSTR pszKey);
 
 // Bytes in a code page as text; bytes that are not valid in it come out as

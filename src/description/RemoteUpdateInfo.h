@@ -20,9 +20,10 @@ public:
     CString GetDelFile(int n) const;
     CString GetDelDirName(int n) const;
 
-    // Settings item nItem ("IniItem%d", from 0) into the four strings, as far
-    // as the item allows; the strings keep what the item does not set.
-    void ReadIniItem(CString& file, CString& section, CString& key, CString& value, int nItem) const;
+    // Settings item nItem ("IniItem%d", from 0) into the four strings; the
+    // strings keep what the item does not set. False, with the strings as they
+    // were, when the item cannot be read whole.
+    bool ReadIniItem(CString& file, CString& section, CString& key, CString& value, int nItem) const;
 
     // An integer of the client section ("CABFileSize", "DelFileCount", ...): 0 when missing.
     int ReadClientInt(LPCWSTR pszKey) const;

@@ -48,6 +48,14 @@ struct CKernelHandleTraits {
 };
 using CHandle = CHandleOwner<CKernelHandleTraits>;
 
+struct CFindHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { ::FindClose(h); }
+};
+using CFindHandle = CHandleOwner<CFindHandleTraits>;
+
 struct CModuleHandleTraits {
     using Handle = HMODULE;
     static Handle Invalid() { return nullptr; }

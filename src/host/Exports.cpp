@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <new>
 
 namespace {
@@ -33,6 +34,24 @@ HRESULT GuardExport(Body body) noexcept
     } catch (...) {
         return E_FAIL;
     }
+}
+
+const HRESULT kBusy = HRESULT_FROM_WIN32(ERROR_BUSY);
+
+// Held while an export that runs the dialog or the check, or that acts on the
+// update folder, runs: they share the manager and the folder's files.
+std::recursive_mutex g_exportRunning;
+
+// Runs the body unless such an export is running on another thread. A wait
+// could last as long as a dialog stays open, so the second call is refused at
+// once; the running thread itself may call again from inside its modal loop.
+template <typename Body>
+HRESULT SerialisedExport(Body body) noexcept
+{
+    return GuardExport([&] {
+        std::unique_lock<std::recursive_mutex> running(g_exportRunning, std::try_to_lock);
+        return running.owns_lock() ? body() : kBusy;
+    });
 }
 
 CUpdateManager* Manager()
@@ -75,7 +94,7 @@ CString CompletionLogPath()
 extern "C" HRESULT WINAPI UpdateMain(const LPCWSTR* argv, int argc)
 {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    return GuardExport([&] {
+    return SerialisedExport([&] {
         CCommandLineUpdate cmd;
         ParseCommandLine(cmd, const_cast<LPCWSTR*>(argv), argc);
         if (!cmd.IsValid()) {
@@ -90,7 +109,7 @@ extern "C" HRESULT WINAPI UpdateMain(const LPCWSTR* argv, int argc)
 extern "C" HRESULT WINAPI IsAutoUpdate(const LPCWSTR* argv, int argc)
 {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    return GuardExport([&] {
+    return SerialisedExport([&] {
         auto cmd = std::make_unique<CCommandLineUpdate>();
         ParseCommandLine(*cmd, const_cast<LPCWSTR*>(argv), argc);
         if (!cmd->IsValid())
@@ -112,7 +131,7 @@ extern "C" HRESULT WINAPI IsAutoUpdate(const LPCWSTR* argv, int argc)
 extern "C" HRESULT WINAPI GetUpdates(LPWSTR buffer, int length)
 {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    return GuardExport([&] {
+    return SerialisedExport([&] {
         CUpdateManager* pManager = Manager();
         if (!pManager)
             return E_FAIL;
@@ -134,7 +153,7 @@ extern "C" HRESULT WINAPI GetUpdates(LPWSTR buffer, int length)
 extern "C" HRESULT WINAPI NotifyEvent(int event, int /*reserved1*/, int /*reserved2*/)
 {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    GuardExport([&] {
+    const HRESULT hr = SerialisedExport([&] {
         if (event != 0)
             return S_OK;
         if (CUpdateManager* pManager = Manager())
@@ -145,7 +164,8 @@ extern "C" HRESULT WINAPI NotifyEvent(int event, int /*reserved1*/, int /*reserv
         AfxMessageBox(message, MB_OK, 0);
         return S_OK;
     });
-    return S_OK;
+    // The host goes on whatever the completion met; only a refused call is told.
+    return hr == kBusy ? kBusy : S_OK;
 }
 
 extern "C" HRESULT WINAPI SetUserProgramHWnd(HWND hWnd)

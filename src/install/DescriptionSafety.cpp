@@ -1,5 +1,6 @@
 #include "install/DescriptionSafety.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -98,8 +99,9 @@ bool NormalizeDrivePath(std::wstring_view path, std::wstring& out)
     return true;
 }
 
-// True when the normalised path lies strictly below the folder.
-bool IsInsideFolder(const std::wstring& path, LPCWSTR pszFolder)
+// What follows the folder in the normalised path when the path lies strictly
+// below it; false when it does not.
+bool PartBelowFolder(const std::wstring& path, LPCWSTR pszFolder, std::wstring_view& below)
 {
     std::wstring prefix;
     if (!NormalizeDrivePath(View(pszFolder), prefix))
@@ -107,7 +109,49 @@ bool IsInsideFolder(const std::wstring& path, LPCWSTR pszFolder)
     // Only at a separator, so that "C:\App" does not admit "C:\Apple\x.ini".
     if (prefix.back() != L'\\')
         prefix += L'\\';
-    return path.size() > prefix.size() && StartsWithNoCase(path, prefix);
+    if (path.size() <= prefix.size() || !StartsWithNoCase(path, prefix))
+        return false;
+    below = std::wstring_view(path).substr(prefix.size());
+    return true;
+}
+
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b)
+{
+    return a.size() == b.size() && StartsWithNoCase(a, b);
+}
+
+bool EndsWithNoCase(std::wstring_view text, std::wstring_view suffix)
+{
+    return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+// The platform's own subtree of the common data folder holds the all-users
+// start-up folder and other programs' settings.
+bool IsInPlatformSubtree(std::wstring_view belowCommonData)
+{
+    const std::wstring_view first = belowCommonData.substr(0, belowCommonData.find(L'\\'));
+    // A short name ("MICROS~1") can stand for the subtree's long one.
+    return EqualsNoCase(first, L"Microsoft") || first.find(L'~') != std::wstring_view::npos;
+}
+
+// The pieces of a path with "." and ".." resolved; ".." at the top stays there.
+std::vector<std::wstring_view> LexicalPieces(std::wstring_view path)
+{
+    std::vector<std::wstring_view> pieces;
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = path.find_first_of(L"\\/", start);
+        if (end == std::wstring_view::npos)
+            end = path.size();
+        const std::wstring_view piece = path.substr(start, end - start);
+        start = end + 1;
+        if (piece.empty() || piece == L".")
+            continue;
+        if (piece == L".." && !pieces.empty())
+            pieces.pop_back();
+        else
+            pieces.push_back(piece);
+    }
+    return pieces;
 }
 
 // The host part of what follows "scheme://": no user information, no port.
@@ -173,10 +217,30 @@ bool ResolveSettingsFile(LPCWSTR pszFile, LPCWSTR pszHostFolder, LPCWSTR pszComm
     // Only full drive paths: the profile writer puts a bare name in the Windows folder.
     if (!NormalizeDrivePath(file, path) || path.size() > kMaxPathLength)
         return false;
+    // Only profile files: under any other name the text written could be a
+    // script or a program that the system runs.
+    if (!EndsWithNoCase(path, L".ini"))
+        return false;
     // The description may change our own settings, never another program's or the system's.
-    if (!IsInsideFolder(path, pszHostFolder) && !IsInsideFolder(path, pszCommonAppDataFolder))
+    std::wstring_view below;
+    if (!PartBelowFolder(path, pszHostFolder, below) &&
+        !(PartBelowFolder(path, pszCommonAppDataFolder, below) && !IsInPlatformSubtree(below)))
         return false;
     out = CString(std::move(path));
+    return true;
+}
+
+bool PathsOverlap(LPCWSTR pszPath, LPCWSTR pszFolder)
+{
+    const std::vector<std::wstring_view> a = LexicalPieces(View(pszPath));
+    const std::vector<std::wstring_view> b = LexicalPieces(View(pszFolder));
+    if (a.empty() || b.empty())
+        return true;  // a root, or nothing: it holds everything
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        if (!EqualsNoCase(a[i], b[i]))
+            return false;
+    }
     return true;
 }
 

@@ -10,9 +10,14 @@
 // something strictly inside that folder; false with out empty otherwise.
 bool ResolveDeletionPath(LPCWSTR pszHostFolder, LPCWSTR pszEntry, CString& out);
 
+// True when one path is the other or lies inside it, the pieces compared
+// without regard to case once "." and ".." are resolved; true for an empty path.
+bool PathsOverlap(LPCWSTR pszPath, LPCWSTR pszFolder);
+
 // A settings item's file after token replacement: true with the normalised path
-// when it names a file strictly inside the host program folder or the common
-// application-data folder; false with out empty otherwise.
+// when it names a ".ini" file strictly inside the host program folder, or inside
+// the common application-data folder but not its "Microsoft" subtree; false
+// with out empty otherwise.
 bool ResolveSettingsFile(LPCWSTR pszFile, LPCWSTR pszHostFolder, LPCWSTR pszCommonAppDataFolder, CString& out);
 
 // True for an http or https address with a host, the only kind the shell may open for us.

@@ -6,9 +6,14 @@
 
 #include <algorithm>
 
+CString CFileManager::UpdateFolder()
+{
+    return AfxGetModuleFolderPath(AfxGetInstanceHandle(), L"update");
+}
+
 void CFileManager::GetUpdatePath(LPWSTR pszBuffer, LPCWSTR pszName, BOOL bCreateFolder)
 {
-    const CString folder = AfxGetModuleFolderPath(AfxGetInstanceHandle(), L"update");
+    const CString folder = UpdateFolder();
     // Made on first use; an existing folder, or one that cannot be made, is
     // left to the file operation that follows.
     if (bCreateFolder)

@@ -25,6 +25,8 @@ public:
     // The file's path in the update folder, which is made on the way unless
     // the caller only looks (bCreateFolder FALSE).
     static void GetUpdatePath(LPWSTR pszBuffer /* MAX_PATH */, LPCWSTR pszName, BOOL bCreateFolder = TRUE);
+    // "update" in the folder of the library's module: the record, the description and the package.
+    static CString UpdateFolder();
     void ReadEdition();
     // "IsProUpdate" of [Config] in the host's "Ambrel.ini" as it is now: nonzero
     // for the professional edition.

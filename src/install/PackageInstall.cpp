@@ -3,13 +3,10 @@
 #include "description/LocalUpdateInfo.h"
 #include "description/RemoteUpdateInfo.h"
 #include "framework/AfxWin.h"
-#include "install/DescriptionSafety.h"
 #include "install/FileManager.h"
+#include "install/ListedDeletion.h"
 
-#include <shellapi.h>
 #include <shlwapi.h>
-
-#include <algorithm>
 
 CString FormatExtractArgs(LPCWSTR pszFolder, LPCWSTR pszPackage)
 {
@@ -35,38 +32,15 @@ int CFileManager::GetExtractArgs(CString& out)
 
 namespace {
 
-void DeleteListedFiles(const CRemoteUpdateInfo& offered, LPCWSTR pszHostFolder)
+void DeleteListed(const CRemoteUpdateInfo& offered, LPCWSTR pszHostFolder)
 {
-    const int nCount = offered.ReadListCount(L"DelFileCount");
-    for (int i = 1; i <= nCount; ++i) {
-        CString path;
-        // A tampered description must not reach anything outside the host's
-        // folder, nor the folder itself.
-        if (ResolveDeletionPath(pszHostFolder, offered.GetDelFile(i), path))
-            ::DeleteFileW(path);
-    }
-}
-
-void DeleteFolder(const CString& path)
-{
-    // The shell takes a list of paths, each ending in a zero, the list in a second one.
-    wchar_t from[MAX_PATH + 1] = {};
-    std::copy_n(path.GetString(), std::min(path.GetLength(), MAX_PATH - 1), from);
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from;
-    op.fFlags = FOF_NOCONFIRMATION;
-    ::SHFileOperationW(&op);
-}
-
-void DeleteListedFolders(const CRemoteUpdateInfo& offered, LPCWSTR pszHostFolder)
-{
-    const int nCount = offered.ReadListCount(L"DelDirCount");
-    for (int i = 1; i <= nCount; ++i) {
-        CString path;
-        if (ResolveDeletionPath(pszHostFolder, offered.GetDelDirName(i), path) && ::PathFileExistsW(path))
-            DeleteFolder(path);
-    }
+    const CListedDeletion deletion(pszHostFolder, CFileManager::UpdateFolder());
+    const int nFiles = offered.ReadListCount(L"DelFileCount");
+    for (int i = 1; i <= nFiles; ++i)
+        deletion.Delete(offered.GetDelFile(i), EListedKind::File);
+    const int nFolders = offered.ReadListCount(L"DelDirCount");
+    for (int i = 1; i <= nFolders; ++i)
+        deletion.Delete(offered.GetDelDirName(i), EListedKind::Folder);
 }
 
 } // namespace
@@ -94,8 +68,7 @@ HRESULT CFileManager::CompleteUpdate()
     m_pLocalInfo->WriteInstalled(m_pRemoteInfo.get(), m_bIsProUpdate != 0);
 
     const CString hostFolder = AfxGetModuleFolder(nullptr);
-    DeleteListedFiles(*m_pRemoteInfo, hostFolder);
-    DeleteListedFolders(*m_pRemoteInfo, hostFolder);
+    DeleteListed(*m_pRemoteInfo, hostFolder);
 
     wchar_t cabPath[MAX_PATH] = {};
     GetUpdatePath(cabPath, L"update.cab");

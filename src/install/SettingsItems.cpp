@@ -7,29 +7,34 @@
 
 #include <shlobj.h>
 
-void ParseIniItem(const CString& text, LPCWSTR pszAppFolder, LPCWSTR pszAppDataFolder, CIniItem& item)
+bool ParseIniItem(const CString& text, LPCWSTR pszAppFolder, LPCWSTR pszAppDataFolder, CIniItem& item)
 {
     const std::vector<CString> fields = CFileManager::SplitString(text, L",");
     if (fields.size() != 4)
-        return;
+        return false;
+    // Filled apart and taken whole: a value cut short by a field that could not
+    // be read would be written as an empty one, erasing the setting.
+    CIniItem parsed = item;
     for (const CString& field : fields) {
         std::vector<CString> parts = CFileManager::SplitString(field, L":");
         if (parts.size() != 2)
-            return;
+            return false;
         const CString& name = parts[0].Trim();
         CString& value = parts[1].Trim();
         if (name.CompareNoCase(L"Filename") == 0) {
             value.Replace(L"<app>", pszAppFolder);
             value.Replace(L"<appdata>", pszAppDataFolder);
-            item.strFile = value;
+            parsed.strFile = value;
         } else if (name.CompareNoCase(L"Section") == 0) {
-            item.strSection = value;
+            parsed.strSection = value;
         } else if (name.CompareNoCase(L"Keyname") == 0) {
-            item.strKey = value;
+            parsed.strKey = value;
         } else if (name.CompareNoCase(L"Value") == 0) {
-            item.strValue = value;
+            parsed.strValue = value;
         }
     }
+    item = parsed;
+    return true;
 }
 
 CString CommonAppDataFolder()
@@ -40,14 +45,16 @@ CString CommonAppDataFolder()
     return CString(path);
 }
 
-void CRemoteUpdateInfo::ReadIniItem(CString& file, CString& section, CString& key, CString& value, int nItem) const
+bool CRemoteUpdateInfo::ReadIniItem(CString& file, CString& section, CString& key, CString& value, int nItem) const
 {
     CIniItem item{file, section, key, value};
-    ParseIniItem(ReadNumberedString(L"IniItem%d", nItem), AfxGetModuleFolder(nullptr), CommonAppDataFolder(), item);
+    if (!ParseIniItem(ReadNumberedString(L"IniItem%d", nItem), AfxGetModuleFolder(nullptr), CommonAppDataFolder(), item))
+        return false;
     file = item.strFile;
     section = item.strSection;
     key = item.strKey;
     value = item.strValue;
+    return true;
 }
 
 void CFileManager::ApplyIniItems()
@@ -61,7 +68,8 @@ void CFileManager::ApplyIniItems()
     const CString appDataFolder = CommonAppDataFolder();
     for (int i = 0; i < nCount; ++i) {
         CString file, section, key, value;
-        m_pRemoteInfo->ReadIniItem(file, section, key, value, i);
+        if (!m_pRemoteInfo->ReadIniItem(file, section, key, value, i))
+            continue;
         if (file.IsEmpty() || section.IsEmpty() || key.IsEmpty())
             continue;
         // The description arrives over plain HTTP: it may change this product's

@@ -11,11 +11,11 @@ struct CIniItem {
     CString strValue;
 };
 
-// Fills item from the text as far as the text allows: nothing unless there
-// are exactly four fields, and only up to the first field that is not one
-// name and one value. In "Filename", "<app>" and then "<appdata>" become the
-// two folders.
-void ParseIniItem(const CString& text, LPCWSTR pszAppFolder, LPCWSTR pszAppDataFolder, CIniItem& item);
+// Fills item from the text when the text is exactly four fields, each one
+// name and one value (so a value holds no "," and no ":"), and returns true;
+// leaves item as it was and returns false otherwise. Unknown names change
+// nothing. In "Filename", "<app>" and then "<appdata>" become the two folders.
+bool ParseIniItem(const CString& text, LPCWSTR pszAppFolder, LPCWSTR pszAppDataFolder, CIniItem& item);
 
 // The all-users application data folder, created when missing; empty when the
 // platform has none.

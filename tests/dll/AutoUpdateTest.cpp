@@ -1,22 +1,28 @@
-// The silent check and the completion of an update through the real
-// update.dll, which lies beside this test program as in an installation: the
-// library folder and the host program folder are the same.
+// The silent check, the completion of an update and calls from two threads
+// through the real update.dll, which lies beside this test program as in an
+// installation: the library folder and the host program folder are the same.
 #include "dll/LoadedUpdateLibrary.h"
 #include "dll/MessageBoxAnswer.h"
 #include "support/TestHttpServer.h"
+#include "support/WindowDriver.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <thread>
 
 namespace {
 
 namespace fs = std::filesystem;
 using testing_support::HttpReply;
 using testing_support::TestHttpServer;
+using testing_support::WaitForWindow;
+using testing_support::WaitUntil;
 
 fs::path InstallFolder()
 {
@@ -121,6 +127,66 @@ TEST_F(AutoUpdate, TheRestartedHostCompletesThePendingUpdateOnce)
     EXPECT_TRUE(box.shown);
     EXPECT_EQ(L"1.1", ReadProfile(record, L"Files", L"Version"));
     EXPECT_TRUE(fs::exists(InstallFolder() / L"auto-old.dll"));
+}
+
+// A call made on the dialog's own thread, from inside its modal loop: a thread
+// timer, which the loop dispatches, makes it once asked to and then closes the dialog.
+struct ReentrantCall {
+    LoadedUpdateLibrary* lib = nullptr;
+    HWND dialog = nullptr;
+    std::atomic<bool> asked{false};
+    std::atomic<bool> made{false};
+    HRESULT hr = E_FAIL;
+};
+ReentrantCall g_reentrant;
+
+void CALLBACK MakeReentrantCall(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (!g_reentrant.asked || g_reentrant.made)
+        return;
+    wchar_t command[512];
+    g_reentrant.hr = g_reentrant.lib->GetUpdates(command, ARRAYSIZE(command));
+    g_reentrant.made = true;
+    ::PostMessageW(g_reentrant.dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(AutoUpdate, AnotherThreadIsRefusedWhileTheDialogRunsItsOwnThreadIsNot)
+{
+    m_server.Serve("/check", HttpReply(200, "[OEMClient_Acme]\r\nMajorVerson=1.1\r\nServicePack=4\r\nCanUpdate=1\r\n"));
+    LoadedUpdateLibrary lib;
+    const std::wstring url = m_server.Url("/check");
+    LPCWSTR argv[] = {L"update.exe", url.c_str()};
+    g_reentrant.lib = &lib;
+    HRESULT hrDialog = S_OK;
+    std::thread dialogThread([&] {
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, MakeReentrantCall);
+        hrDialog = lib.UpdateMain(argv, 2);
+        ::KillTimer(nullptr, timer);
+    });
+    // The offer is shown: the dialog waits for the user.
+    g_reentrant.dialog = WaitForWindow(L"#32770", [](HWND h) {
+        return ::IsWindowVisible(h) && ::IsWindowEnabled(::GetDlgItem(h, IDOK));
+    });
+    EXPECT_NE(nullptr, g_reentrant.dialog);
+
+    const DWORD start = ::GetTickCount();
+    wchar_t command[512] = L"untouched";
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_BUSY), lib.UpdateMain(argv, 2));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_BUSY), lib.IsAutoUpdate(argv, 2));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_BUSY), lib.GetUpdates(command, ARRAYSIZE(command)));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_BUSY), lib.NotifyEvent(0, 0, 0));
+    const DWORD elapsed = ::GetTickCount() - start;
+    std::printf("four refused calls took %lu ms\n", elapsed);
+    EXPECT_LT(elapsed, 10000u);
+    EXPECT_STREQ(L"untouched", command);
+    EXPECT_TRUE(fs::exists(UpdateFolder() / L"update.ini"));  // the offer the dialog shows stays
+
+    g_reentrant.asked = true;
+    EXPECT_TRUE(WaitUntil([] { return g_reentrant.made.load(); }));
+    dialogThread.join();
+    EXPECT_EQ(S_OK, g_reentrant.hr);
+    EXPECT_EQ(E_ABORT, hrDialog);
+    EXPECT_EQ(S_OK, lib.GetUpdates(command, ARRAYSIZE(command)));  // free again once the dialog is done
 }
 
 } // namespace

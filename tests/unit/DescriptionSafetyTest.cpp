@@ -118,8 +118,8 @@ void ExpectSettingsFile(LPCWSTR host, LPCWSTR appData, const PathCase& c)
 
 TEST(DescriptionSafety, SettingsFilesOnlyInTheHostOrCommonDataFolder)
 {
-    const std::wstring longest = L"C:\\App\\" + std::wstring(252, L'x');
-    const std::wstring tooLong = L"C:\\App\\" + std::wstring(253, L'x');
+    const std::wstring longest = L"C:\\App\\" + std::wstring(248, L'x') + L".ini";
+    const std::wstring tooLong = L"C:\\App\\" + std::wstring(249, L'x') + L".ini";
     const PathCase cases[] = {
         {L"C:\\App\\settings.ini", L"C:\\App\\settings.ini"},
         {L"c:\\app\\SETTINGS.ini", L"c:\\app\\SETTINGS.ini"},
@@ -167,6 +167,21 @@ TEST(DescriptionSafety, SettingsFilesOnlyInTheHostOrCommonDataFolder)
         {L"C:\\App\\x.ini:stream", nullptr},
         {L"C:\\App\\*.ini", nullptr},
         {L"C:\\App\\x\r.ini", nullptr},
+        // Only ".ini" files, and none in the platform's own subtree of the common data folder.
+        {L"C:\\App\\x.INI", L"C:\\App\\x.INI"},
+        {L"C:\\App\\x.bat", nullptr},
+        {L"C:\\App\\x.ini.exe", nullptr},
+        {L"C:\\App\\x.ini\\y.cmd", nullptr},
+        {L"C:\\App\\ini", nullptr},
+        {L"C:\\App\\x.ini::$DATA", nullptr},
+        {L"C:\\App\\Microsoft\\x.ini", L"C:\\App\\Microsoft\\x.ini"},  // the host's own folder
+        {L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\\rt.bat", nullptr},
+        {L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\\rt.ini", nullptr},
+        {L"C:\\ProgramData\\microsoft\\x.ini", nullptr},
+        {L"C:\\ProgramData\\Vendor\\..\\Microsoft\\x.ini", nullptr},
+        {L"C:\\ProgramData\\MICROS~1\\x.ini", nullptr},  // may be the short name of "Microsoft"
+        {L"C:\\ProgramData\\Microsoft.ini", L"C:\\ProgramData\\Microsoft.ini"},
+        {L"C:\\ProgramData\\MicrosoftX\\x.ini", L"C:\\ProgramData\\MicrosoftX\\x.ini"},
     };
     for (const PathCase& c : cases)
         ExpectSettingsFile(kHost, kAppData, c);

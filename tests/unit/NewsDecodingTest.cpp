@@ -108,6 +108,16 @@ TEST_F(NewsDecoding, DescriptionWithAUtf8MarkReadsTheFirstSection)
     EXPECT_STREQ(L"新版本", info.m_strUpdateInfo);
 }
 
+TEST_F(NewsDecoding, DescriptionSavedAsUtf16ReadsAsItStands)
+{
+    const std::wstring text = L"\xFEFF[OEMClient_X]\r\nMajorVerson=3.1\r\nUpdateInfo=新版本+修复问题\r\n";
+    WriteBytes(m_path, std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
+    CRemoteUpdateInfo info(m_path.c_str());
+    info.LoadClient(L"X");
+    EXPECT_STREQ(L"3.1", info.m_strVersion);
+    EXPECT_STREQ(L"新版本\r\n修复问题", info.m_strUpdateInfo);
+}
+
 TEST_F(NewsDecoding, LeavesNoScratchFileBehind)
 {
     const int before = CountScratchFiles();

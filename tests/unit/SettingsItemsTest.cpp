@@ -28,16 +28,19 @@ TEST(SettingsItemParse, FieldsNamesBlanksAndTokens)
         {L"Filename:a.ini,Section:Main,Keyname:Mode", L"f", L"s", L"k", L"v"},
         {L"Filename:a.ini,Section:Main,Keyname:Mode,Value:2,Extra:1", L"f", L"s", L"k", L"v"},
         {L"", L"f", L"s", L"k", L"v"},
-        // A field that is not one name and one value stops the parse; what came before stays.
-        {L"Filename:a.ini,Section:Main,Keyname:Mode,Value:", L"a.ini", L"Main", L"Mode", L"v"},
+        // A field that is not one name and one value: nothing changes.
+        {L"Filename:a.ini,Section:Main,Keyname:Mode,Value:", L"f", L"s", L"k", L"v"},
         {L"Filename:a.ini,Section:Main,Keyname:Mode,Value: ", L"a.ini", L"Main", L"Mode", L""},
-        {L"Filename:a.ini,Section:Main,Keyname:Mode,Value:a:b", L"a.ini", L"Main", L"Mode", L"v"},
+        {L"Filename:a.ini,Section:Main,Keyname:Mode,Value:a:b", L"f", L"s", L"k", L"v"},
+        {L"Filename:a.ini,Section:Main,Keyname:Mode,Value:http://new.example/upd", L"f", L"s", L"k", L"v"},
         {L"Filename:C:\\a.ini,Section:Main,Keyname:Mode,Value:2", L"f", L"s", L"k", L"v"},  // the drive's colon
         {L"Section:Main,Other:x,Keyname:Mode,Value:2", L"f", L"Main", L"Mode", L"2"},  // unknown names change nothing
     };
     for (const auto& c : cases) {
         CIniItem item{L"f", L"s", L"k", L"v"};
-        ParseIniItem(c.text, L"C:\\App", L"C:\\Data", item);
+        const bool whole = ParseIniItem(c.text, L"C:\\App", L"C:\\Data", item);
+        // Taken whole or not at all: an untouched key means the text was refused.
+        EXPECT_EQ(whole, CString(c.key) != L"k") << c.text;
         EXPECT_STREQ(c.file, item.strFile) << c.text;
         EXPECT_STREQ(c.section, item.strSection) << c.text;
         EXPECT_STREQ(c.key, item.strKey) << c.text;
@@ -83,12 +86,20 @@ protected:
     static std::wstring OutsideIni() { return std::filesystem::path(ProgramFolder()).parent_path().wstring() + L"\\settings-test.ini"; }
     static std::wstring BesideAppDataIni() { return std::filesystem::path(CommonAppDataFolder().Str()).parent_path().wstring() + L"\\settings-test.ini"; }
 
+    static std::wstring StartupBat()
+    {
+        return CommonAppDataFolder().Str() + L"\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\\rt.bat";
+    }
+    static std::wstring PlatformDataFolder() { return CommonAppDataFolder().Str() + L"\\Microsoft\\SettingsItemsTest"; }
+
     static void RemoveWritten()
     {
         std::error_code ignored;
-        for (const std::wstring& path : {HostIni(), WindowsIni(), OutsideIni(), BesideAppDataIni()})
+        for (const std::wstring& path : {HostIni(), WindowsIni(), OutsideIni(), BesideAppDataIni(), StartupBat(),
+                                         ProgramFolder() + L"\\settings-test.BAT"})
             std::filesystem::remove(path, ignored);
         std::filesystem::remove_all(AppDataFolder(), ignored);
+        std::filesystem::remove_all(PlatformDataFolder(), ignored);
     }
 
     CFileManager m_manager;
@@ -99,7 +110,7 @@ TEST_F(SettingsItems, WritesTheCountedItemsIntoTheHostAndDataFolders)
     ::CreateDirectoryW(AppDataFolder().c_str(), nullptr);
     Describe("IniItemCount=3\r\n"
              "IniItem0=Filename:<app>\\settings-test.ini,Section:Main,Keyname:Mode,Value:2\r\n"
-             "IniItem1=Filename:<appdata>\\SettingsItemsTest\\data.ini,Section:Net,Keyname:Proxy,Value: \r\n"
+             "IniItem1=\"Filename:<appdata>\\SettingsItemsTest\\data.ini,Section:Net,Keyname:Proxy,Value: \"\r\n"  // quoted: the blank stays, the value is empty
              "IniItem2=Filename:<app>\\settings-test.ini,Section:Main,Keyname:Skipped,Value:1\r\n"
              "IniItem3=Filename:<app>\\settings-test.ini,Section:Main,Keyname:BeyondCount,Value:1\r\n");
     m_manager.ApplyIniItems();
@@ -109,21 +120,31 @@ TEST_F(SettingsItems, WritesTheCountedItemsIntoTheHostAndDataFolders)
     EXPECT_STREQ(L"<missing>", Read(HostIni(), L"Main", L"BeyondCount"));
 }
 
-TEST_F(SettingsItems, ItemsNamingOtherFilesAreSkipped)
+TEST_F(SettingsItems, ItemsNamingOtherFilesOrUnreadableAreSkipped)
 {
-    Describe("IniItemCount=6\r\n"
+    ::WritePrivateProfileStringW(L"S", L"UpdateUrl", L"http://old.example/upd", HostIni().c_str());
+    Describe("IniItemCount=10\r\n"
              "IniItem0=Filename:settings-test.ini,Section:S,Keyname:Bare,Value:1\r\n"
              "IniItem1=Filename:<app>\\..\\settings-test.ini,Section:S,Keyname:Climb,Value:1\r\n"
              "IniItem2=Filename:<appdata>\\..\\settings-test.ini,Section:S,Keyname:ClimbData,Value:1\r\n"
              "IniItem3=Filename:<app>,Section:S,Keyname:Folder,Value:1\r\n"
              "IniItem4=Filename:<app>\\settings-test.ini,Section:S,Keyname:,Value:1\r\n"
-             "IniItem5=Filename:<app>\\settings-test.ini,Section:S,Keyname:Good,Value:1\r\n");
+             "IniItem5=Filename:<app>\\settings-test.ini,Section:S,Keyname:Good,Value:1\r\n"
+             "IniItem6=Filename:<appdata>\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\\rt.bat,"
+             "Section:x,Keyname:@echo off& rem,Value:1\r\n"
+             "IniItem7=Filename:<appdata>\\MICROSOFT\\SettingsItemsTest\\x.ini,Section:S,Keyname:K,Value:1\r\n"
+             "IniItem8=Filename:<app>\\settings-test.BAT,Section:S,Keyname:K,Value:1\r\n"
+             "IniItem9=Filename:<app>\\settings-test.ini,Section:S,Keyname:UpdateUrl,Value:http://new.example/upd\r\n");
     m_manager.ApplyIniItems();
     EXPECT_FALSE(PathExists(WindowsIni()));
     EXPECT_FALSE(PathExists(OutsideIni()));
     EXPECT_FALSE(PathExists(BesideAppDataIni()));
+    EXPECT_FALSE(PathExists(StartupBat()));
+    EXPECT_FALSE(PathExists(PlatformDataFolder()));
+    EXPECT_FALSE(PathExists(ProgramFolder() + L"\\settings-test.BAT"));
     EXPECT_STREQ(L"1", Read(HostIni(), L"S", L"Good"));
     EXPECT_STREQ(L"<missing>", Read(HostIni(), L"S", L"Folder"));
+    EXPECT_STREQ(L"http://old.example/upd", Read(HostIni(), L"S", L"UpdateUrl"));  // not erased
 }
 
 TEST_F(SettingsItems, NothingWithoutADescriptionOrACount)
