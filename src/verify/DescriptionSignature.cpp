@@ -77,10 +77,11 @@ bool SplitKeys(std::wstring_view text, std::vector<std::wstring_view>& keys)
         if (bLast)
             end = text.size();
         std::wstring_view key = text.substr(start, end - start);
-        const size_t first = key.find_first_not_of(L" \t");
+        // Blanks and line breaks around an entry, as a value pasted from a program's output carries.
+        const size_t first = key.find_first_not_of(L" \t\r\n");
         if (first == std::wstring_view::npos)
             return false;
-        key = key.substr(first, key.find_last_not_of(L" \t") - first + 1);
+        key = key.substr(first, key.find_last_not_of(L" \t\r\n") - first + 1);
         keys.push_back(key);
         if (bLast)
             return true;

@@ -26,7 +26,7 @@ enum class SignatureVerdict {
 
 // The verdict on fileBytes, the whole description as it arrived, against
 // publisherKeys, the "PublisherKey" text: one or more base64 keys separated by
-// "," (blanks around an entry are allowed). Verified when one key verifies.
+// "," (blanks and line breaks around an entry are allowed). Verified when one key verifies.
 // Works within the file's own size whatever it holds.
 SignatureVerdict VerifyDescriptionSignature(std::string_view fileBytes, std::wstring_view publisherKeys);
 

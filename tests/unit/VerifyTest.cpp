@@ -159,7 +159,7 @@ TEST(DescriptionSignature, VerdictOnEveryFormOfFileAndKey)
         {"CRLF after the signature of an LF file", kMessageLf + Line(kSignatureLf, "\r\n"), kKeyA, SignatureVerdict::Verified},
         {"CRLF file", kMessageCrlf + Line(kSignatureCrlf, "\r\n"), kKeyA, SignatureVerdict::Verified},
         {"second of two keys", signedLf, std::wstring(kKeyB) + L"," + kKeyA, SignatureVerdict::Verified},
-        {"blanks around the keys", signedLf, std::wstring(L" ") + kKeyB + L" ,\t" + kKeyA + L" ", SignatureVerdict::Verified},
+        {"blanks around the keys", signedLf, std::wstring(L" ") + kKeyB + L" ,\t" + kKeyA + L"\r\n", SignatureVerdict::Verified},
 
         {"unsigned", kMessageLf, kKeyA, SignatureVerdict::NoSignatureLine},
         {"indented signature line", kMessageLf + " " + Line(kSignatureLf), kKeyA, SignatureVerdict::NoSignatureLine},
