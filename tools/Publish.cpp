@@ -190,6 +190,15 @@ void PrintPackage(const std::wstring& path, const std::wstring& contents)
               FormatSha256Hex(facts.digest));
 }
 
+// A description in UTF-16 would be broken by edits and a signature line made of single bytes.
+std::string ReadDescription(const std::wstring& path)
+{
+    std::string bytes = ReadWholeFile(path, kMaxDescription);
+    if (bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF')))
+        Fail(path, L"a UTF-16 file; descriptions are written in single bytes");
+    return bytes;
+}
+
 CabinetFile CabinetFileOf(const Release& release, const ReleaseEntry& entry)
 {
     return CabinetFile{release.PathOf(entry), entry.name, entry.lastWrite};
@@ -348,8 +357,8 @@ int Describe(CArguments& args)
     const bool bPro = args.Flag(L"pro");
     args.CheckAllUsed();
 
-    if (client.find_first_of(L"[]") != std::wstring::npos)
-        Fail(L"--client", L"\"" + client + L"\" holds a bracket");
+    if (client.empty() || client.find_first_of(L"[]") != std::wstring::npos)
+        Fail(L"--client", L"\"" + client + L"\" is not a client name");
     if (!IsVersionText(version))
         Fail(L"--version", L"\"" + version + L"\" is not a version such as 1.2 or 1.2.3.4");
     if (!IsDigits(servicePack, 9))
@@ -394,7 +403,7 @@ int Describe(CArguments& args)
         AddDeletionEntries(edit, path, lists);
     }
 
-    const std::string old = FileExists(description) ? ReadWholeFile(description, kMaxDescription) : std::string();
+    const std::string old = FileExists(description) ? ReadDescription(description) : std::string();
     std::string edited;
     if (!EditDescription(old, edit, edited))
         Fail(description, L"the section [OEMClient_" + client + L"] appears twice");
@@ -413,7 +422,7 @@ int Sign(CArguments& args)
     const P256PrivateKey key = LoadKey(keyFile);
     const CSigningKey signingKey(key);
 
-    std::string message = RemoveSignatureLines(ReadWholeFile(description, kMaxDescription));
+    std::string message = RemoveSignatureLines(ReadDescription(description));
     if (message.find_first_not_of(" \t\r\n") == std::string::npos)
         Fail(description, L"nothing to sign");
     const char* lineBreak = message.find("\r\n") != std::string::npos ? "\r\n" : "\n";
@@ -499,33 +508,20 @@ int RunPublish(const std::vector<std::wstring>& args)
         if (args.empty())
             throw CUsageError{L"no verb"};
         const std::wstring& verb = args[0];
-        if (verb == L"keygen") {
-            CArguments a(args, {});
-            return KeyGen(a);
-        }
-        if (verb == L"pubkey") {
-            CArguments a(args, {});
-            return PubKey(a);
-        }
-        if (verb == L"pack") {
-            CArguments a(args, {});
-            return Pack(a);
-        }
-        if (verb == L"diff") {
-            CArguments a(args, {});
-            return Diff(a);
-        }
-        if (verb == L"describe") {
-            CArguments a(args, {L"pro"});
-            return Describe(a);
-        }
-        if (verb == L"sign") {
-            CArguments a(args, {});
-            return Sign(a);
-        }
-        if (verb == L"verify") {
-            CArguments a(args, {L"pro"});
-            return Verify(a);
+        const struct {
+            LPCWSTR name;
+            int (*run)(CArguments&);
+            std::vector<std::wstring> flags;
+        } verbs[] = {
+            {L"keygen", KeyGen, {}}, {L"pubkey", PubKey, {}},          {L"pack", Pack, {}},
+            {L"diff", Diff, {}},     {L"describe", Describe, {L"pro"}}, {L"sign", Sign, {}},
+            {L"verify", Verify, {L"pro"}},
+        };
+        for (const auto& known : verbs) {
+            if (verb == known.name) {
+                CArguments arguments(args, known.flags);
+                return known.run(arguments);
+            }
         }
         if (verb == L"--help" || verb == L"help" || verb == L"-h" || verb == L"/?") {
             PrintLine(kUsage);

@@ -3,6 +3,7 @@
 // library's own reader. The openssl and cabextract checks run from
 // openssl-interop.sh.
 #include "KeyFile.h"
+#include "launcher/TestFolder.h"
 
 #include "description/RemoteUpdateInfo.h"
 
@@ -18,14 +19,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::wstring ProgramFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring file(path, length);
-    return file.substr(0, file.find_last_of(L'\\'));
-}
 
 std::wstring Quoted(const std::wstring& word)
 {
@@ -54,7 +47,7 @@ ToolRun Run(const std::wstring& program, const std::vector<std::wstring>& args)
     for (const std::wstring& arg : args)
         line += L" " + Quoted(arg);
     ToolRun run;
-    const std::wstring outputPath = ProgramFolder() + L"\\output.txt";
+    const std::wstring outputPath = TestFolder() + L"\\output.txt";
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE output = ::CreateFileW(outputPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -80,7 +73,7 @@ ToolRun Run(const std::wstring& program, const std::vector<std::wstring>& args)
 
 ToolRun Publish(const std::vector<std::wstring>& args)
 {
-    return Run(ProgramFolder() + L"\\update-publish.exe", args);
+    return Run(TestFolder() + L"\\update-publish.exe", args);
 }
 
 // Extrac32 as the host runs it once the library hands over the command.
@@ -100,7 +93,7 @@ void WriteBytes(const fs::path& path, const std::string& bytes)
 // A fresh folder of the test's own under the program folder.
 fs::path FreshFolder(const char* name)
 {
-    const fs::path folder = fs::path(ProgramFolder()) / "work" / name;
+    const fs::path folder = fs::path(TestFolder()) / "work" / name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;
