@@ -90,8 +90,8 @@ bool SectionNameOf(std::string_view line, std::string_view& name)
 
 bool EditDescription(std::string_view file, const SectionEdit& edit, std::string& edited)
 {
-    const std::string unsigned_ = RemoveSignatureLines(file);
-    const std::vector<Line> lines = SplitLines(unsigned_);
+    const std::string withoutSignature = RemoveSignatureLines(file);
+    const std::vector<Line> lines = SplitLines(withoutSignature);
     const std::string_view lineBreak = LineBreakOf(lines);
 
     std::optional<size_t> header;
@@ -107,10 +107,10 @@ bool EditDescription(std::string_view file, const SectionEdit& edit, std::string
 
     auto valueLine = [&](const std::pair<std::string, std::string>& kv) { return kv.first + "=" + kv.second; };
     std::string out;
-    out.reserve(unsigned_.size() + 1024);
+    out.reserve(withoutSignature.size() + 1024);
 
     if (!header) {
-        out = unsigned_;
+        out = withoutSignature;
         if (!out.empty() && out.back() != '\n')
             out += lineBreak;
         if (!out.empty() && !lines.empty() && !Trim(lines.back().text).empty())
