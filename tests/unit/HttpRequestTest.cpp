@@ -1,6 +1,7 @@
 #include "net/HttpRequest.h"
 
 #include "support/TestHttpServer.h"
+#include "support/TestTlsProxy.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@ namespace {
 
 using testing_support::HttpReply;
 using testing_support::TestHttpServer;
+using testing_support::TestTlsProxy;
 
 HttpReply Redirect(const std::string& location, int status = 302)
 {
@@ -69,6 +71,48 @@ TEST(HttpRequest, RedirectsAreFollowedByRuleAndNeverForEver)
     const ULONGLONG elapsed = ::GetTickCount64() - started;
     std::printf("redirect to TLS on a plain port failed after %llu ms\n", elapsed);
     EXPECT_LT(elapsed, 30000u);
+}
+
+TEST(HttpRequest, TlsIsCheckedAndNeverLeftForThePlainWeb)
+{
+    ASSERT_TRUE(testing_support::TrustTestAuthority());
+    TestHttpServer server;
+    ASSERT_TRUE(server.Start());
+    TestTlsProxy trusted, untrusted;
+    ASSERT_TRUE(trusted.Start(server.Port(), true));
+    ASSERT_TRUE(untrusted.Start(server.Port(), false));
+    server.Serve("/file", HttpReply(200, "body"));
+    server.Serve("/to-plain", Redirect(server.UrlA("/file")));
+    server.Serve("/to-tls", Redirect(trusted.UrlA("/file")));
+
+    const struct {
+        std::wstring url;
+        HRESULT result;
+    } cases[] = {
+        {trusted.Url("/file"), S_OK},
+        {L"HTTPS://localhost:" + std::to_wstring(trusted.Port()) + L"/file", S_OK},
+        {server.Url("/to-tls"), S_OK},  // from the plain web to TLS is fine
+        // Refused, in whatever words the platform finds (Wine: revocation failed).
+        {untrusted.Url("/file"), E_FAIL},
+        // The certificate names localhost, not the address.
+        {L"https://127.0.0.1:" + std::to_wstring(trusted.Port()) + L"/file", E_FAIL},
+        {trusted.Url("/to-plain"), HRESULT_FROM_WIN32(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.url.c_str());
+        CHttpRequest request;
+        const HRESULT hr = request.Send(c.url.c_str(), nullptr, nullptr, 0);
+        if (c.result == E_FAIL)
+            EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
+        else
+            EXPECT_EQ(c.result, hr);
+        if (c.result == S_OK) {
+            const BYTE* pData = nullptr;
+            DWORD nRead = 0;
+            ASSERT_EQ(S_OK, request.Read(&pData, &nRead, 100, nullptr, 0));
+            EXPECT_EQ("body", std::string(reinterpret_cast<const char*>(pData), nRead));
+        }
+    }
 }
 
 } // namespace
