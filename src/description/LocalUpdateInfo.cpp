@@ -16,6 +16,7 @@ CLocalUpdateInfo::CLocalUpdateInfo(LPCWSTR pszFile) : CUpdateInfo(pszFile)
     m_nServicePack = ::GetPrivateProfileIntW(kFiles, L"ServicePack", 0, m_strFile);
     m_nServiceProPack = ::GetPrivateProfileIntW(kFiles, L"ServiceProPack", 0, m_strFile);
     m_strOEMClientName = ReadString(kFiles, L"OEMClientName");
+    m_strPublisherKey = ReadString(kFiles, L"PublisherKey");
 }
 
 HRESULT CLocalUpdateInfo::WriteUpdate(const CRemoteUpdateInfo* pOffered)

@@ -19,4 +19,6 @@ public:
     HRESULT WriteInstalled(const CRemoteUpdateInfo* pOffered, bool bProfessional);
 
     CString m_strOEMClientName;
+    // [Files] "PublisherKey": the publisher's public keys, "," between them; empty for none.
+    CString m_strPublisherKey;
 };

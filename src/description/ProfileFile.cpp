@@ -14,20 +14,6 @@ bool IsSectionLine(const std::string& line)
     return first != std::string::npos && line[first] == '[';
 }
 
-std::string ReadFileBytes(LPCWSTR pszFile)
-{
-    CHandle file(::CreateFileW(pszFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string bytes;
-    if (!file)
-        return bytes;
-    std::vector<char> chunk(64 * 1024);
-    DWORD read = 0;
-    while (::ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr) && read > 0)
-        bytes.append(chunk.data(), read);
-    return bytes;
-}
-
 // A scratch file that is deleted with its owner. The name is new for every
 // view: the profile reader keeps recently read files, and a reused name
 // written within the same clock tick could be taken for the old file.
@@ -86,8 +72,8 @@ CString ReadUtf8ProfileString(LPCWSTR pszFile, LPCWSTR pszSection, LPCWSTR pszKe
     // page, which under a multi-byte code page such as 936 loses characters
     // (and the "+" after them) before the value reaches us. A UTF-16 view of
     // the file, decoded as UTF-8 beforehand, reaches the reader intact.
-    const std::string bytes = ReadFileBytes(pszFile);
-    if (bytes.empty())
+    std::string bytes;
+    if (!ReadFileBytes(pszFile, kMaxDescriptionBytes, bytes) || bytes.empty())
         return CString();
     // A UTF-16 file reaches the reader intact as it is; read as UTF-8 it would be noise.
     if (HasUtf16Mark(bytes))
@@ -96,6 +82,24 @@ CString ReadUtf8ProfileString(LPCWSTR pszFile, LPCWSTR pszSection, LPCWSTR pszKe
     if (!view.IsReady())
         return CString();
     return ReadProfileString(view.Path(), pszSection, pszKey);
+}
+
+bool ReadFileBytes(LPCWSTR pszFile, size_t nMaxBytes, std::string& bytes)
+{
+    bytes.clear();
+    CHandle file(::CreateFileW(pszFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || static_cast<ULONGLONG>(size.QuadPart) > nMaxBytes)
+        return false;
+    std::vector<char> chunk(64 * 1024);
+    DWORD read = 0;
+    while (::ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr) && read > 0) {
+        if (bytes.size() + read > nMaxBytes)
+            return false;  // grown since its size was taken
+        bytes.append(chunk.data(), read);
+    }
+    return true;
 }
 
 CString DecodeBytes(UINT nCodePage, const std::string& bytes)

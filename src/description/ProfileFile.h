@@ -13,6 +13,13 @@ CString ReadProfileString(LPCWSTR pszFile, LPCWSTR pszSection, LPCWSTR pszKey);
 // The same cut and default as ReadProfileString.
 CString ReadUtf8ProfileString(LPCWSTR pszFile, LPCWSTR pszSection, LPCWSTR pszKey);
 
+// The largest description that is read at all: far above any real one, and
+// small enough that a hostile one costs nothing.
+constexpr size_t kMaxDescriptionBytes = 16 * 1024 * 1024;
+
+// A file's bytes, when it exists and holds at most nMaxBytes.
+bool ReadFileBytes(LPCWSTR pszFile, size_t nMaxBytes, std::string& bytes);
+
 // Bytes in a code page as text; bytes that are not valid in it come out as
 // the platform's decoder makes them.
 CString DecodeBytes(UINT nCodePage, const std::string& bytes);

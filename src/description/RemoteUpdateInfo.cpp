@@ -26,6 +26,11 @@ CString CRemoteUpdateInfo::GetPackageURL(bool bProfessional) const
 }
 
 CString CRemoteUpdateInfo::GetTips() const { return ReadClientString(L"Tips"); }
+CString CRemoteUpdateInfo::GetPackageDigest(bool bProfessional) const
+{
+    return ReadClientString(bProfessional ? L"ProCABFileSHA256" : L"CABFileSHA256");
+}
+CString CRemoteUpdateInfo::GetExpires() const { return ReadClientString(L"Expires"); }
 CString CRemoteUpdateInfo::GetShortDesc() const { return ReadClientString(L"ShortDesc"); }
 CString CRemoteUpdateInfo::GetLongDesc() const { return ReadClientString(L"LongDesc"); }
 CString CRemoteUpdateInfo::GetDelFile(int n) const { return ReadNumberedString(L"DelFile%d", n); }

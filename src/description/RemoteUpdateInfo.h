@@ -15,6 +15,10 @@ public:
     // The getters read the client section as the file holds it at the call.
     CString GetPackageURL(bool bProfessional) const;
     CString GetTips() const;
+    // "CABFileSHA256" or "ProCABFileSHA256": the package's digest, 64 hexadecimal digits.
+    CString GetPackageDigest(bool bProfessional) const;
+    // "Expires": when a signed description stops being taken (UTC, YYYY-MM-DDTHH:MM:SSZ).
+    CString GetExpires() const;
     CString GetShortDesc() const;
     CString GetLongDesc() const;
     CString GetDelFile(int n) const;

@@ -34,6 +34,12 @@ public:
     static std::vector<CString> SplitString(const CString& text, LPCWSTR pszSeparator);
     CLocalUpdateInfo* LoadLocalInfo();
 
+    // With a publisher key in the installed record, only a description signed
+    // with it is acted on: TrustDescription deletes one that is not
+    // (DescriptionTrust.cpp).
+    bool HasPublisherKey();
+    bool TrustDescription(LPCWSTR pszPath);
+
     // The description fetch, which fails after kDescriptionDeadlineMs.
     CRemoteUpdateInfo* FetchRemoteInfo(LPCWSTR pszUrl);
     static constexpr DWORD kDescriptionDeadlineMs = 60000;

@@ -12,6 +12,7 @@
 #include "install/PackageCheck.h"
 #include "manager/UpdateEventSink.h"
 #include "net/FileDownloadHttp.h"
+#include "verify/Sha256.h"
 
 EOfferVerdict JudgeOffer(const COfferFacts& facts)
 {
@@ -69,6 +70,8 @@ EOfferVerdict CFileManager::JudgeOffered(bool bForcePro)
         return EOfferVerdict::NotNewer;
     AfxTrace(L"CFileManager::Analyse()");
     if (m_pLocalInfo->m_strOEMClientName.IsEmpty())
+        return EOfferVerdict::NotNewer;
+    if (!TrustDescription(m_pRemoteInfo->m_strFile))
         return EOfferVerdict::NotNewer;
     m_pRemoteInfo->LoadClient(m_pLocalInfo->m_strOEMClientName);
     ReadEdition();
@@ -149,7 +152,16 @@ HRESULT CFileManager::DownloadPackage()
     if (url.IsEmpty())
         return E_INVALIDARG;
 
-    CPackageCheck check;
+    // A digest that is there must be one: a garbled value is no way to skip the check.
+    const CString digestText = m_pRemoteInfo->GetPackageDigest(bPro);
+    Sha256Digest digest = {};
+    if (!digestText.IsEmpty() && !ParseSha256Hex(digestText.Str(), digest))
+        return TRUST_E_BAD_DIGEST;
+    // A publisher who signs names the package's digest too, or nothing is installed.
+    if (digestText.IsEmpty() && HasPublisherKey())
+        return TRUST_E_NOSIGNATURE;
+
+    CPackageCheck check(digestText.IsEmpty() ? nullptr : &digest);
     CFileDownloadHttp download;
     download.SetCheck(&check);
     const HRESULT hr = download.Download(url, path);

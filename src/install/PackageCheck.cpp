@@ -5,8 +5,19 @@
 #include <algorithm>
 #include <cstring>
 
+CPackageCheck::CPackageCheck(const Sha256Digest* pDigest)
+{
+    if (pDigest) {
+        m_expected = *pDigest;
+        m_pHasher = std::make_unique<CSha256>();
+    }
+}
+
 void CPackageCheck::OnBytes(const BYTE* pData, DWORD nCount)
 {
+    // Hashed as it is written: no second pass over the file.
+    if (m_pHasher)
+        m_pHasher->Update(pData, nCount);
     const size_t nTake = std::min<size_t>(nCount, kHeadSize - m_nHead);
     std::memcpy(m_head + m_nHead, pData, nTake);
     m_nHead += nTake;
@@ -21,5 +32,11 @@ HRESULT CPackageCheck::OnEnd(ULONGLONG nTotal)
         return HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED);
     const ULONGLONG nDeclared = static_cast<ULONGLONG>(m_head[8]) | static_cast<ULONGLONG>(m_head[9]) << 8 |
                                 static_cast<ULONGLONG>(m_head[10]) << 16 | static_cast<ULONGLONG>(m_head[11]) << 24;
-    return nDeclared == nTotal ? S_OK : HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED);
+    if (nDeclared != nTotal)
+        return HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED);
+    // What the signed description names, and nothing else, may be unpacked over the program.
+    Sha256Digest digest;
+    if (m_pHasher && (!m_pHasher->Finish(digest) || digest != m_expected))
+        return TRUST_E_BAD_DIGEST;
+    return S_OK;
 }

@@ -60,6 +60,9 @@ HRESULT CFileManager::CompleteUpdate()
     // the record must not take an empty version from a missing offer.
     if (!::PathFileExistsW(iniPath))
         return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    // The file could have changed since the check: what it lists is acted on only when it is still the publisher's.
+    if (!TrustDescription(iniPath))
+        return TRUST_E_NOSIGNATURE;
     m_pRemoteInfo->LoadClient(m_pLocalInfo->m_strOEMClientName);
     if (m_pRemoteInfo->m_strVersion.IsEmpty())
         return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);

@@ -1,3 +1,4 @@
+#include "description/ProfileFile.h"
 #include "description/RemoteUpdateInfo.h"
 #include "install/DownloadWait.h"
 #include "install/FileManager.h"
@@ -12,12 +13,13 @@ CRemoteUpdateInfo* CFileManager::FetchRemoteInfo(LPCWSTR pszUrl)
     // A description is small: one that takes longer comes from a server that
     // means to hold the check, which a silent caller could not cancel.
     download.SetDeadline(kDescriptionDeadlineMs);
+    download.SetMaxSize(kMaxDescriptionBytes);
     if (FAILED(download.Download(pszUrl, path)))
         return nullptr;
     const HRESULT hr = WaitForDownload(download, [this] {
         return m_pEventSink && m_pEventSink->OnUpdateEvent(1, 0, 0, 0) != 0;
     });
-    if (FAILED(hr))
+    if (FAILED(hr) || !TrustDescription(path))
         return nullptr;
     m_pRemoteInfo.reset();
     m_pRemoteInfo = std::make_unique<CRemoteUpdateInfo>(path);

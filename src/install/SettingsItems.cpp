@@ -59,7 +59,7 @@ bool CRemoteUpdateInfo::ReadIniItem(CString& file, CString& section, CString& ke
 
 void CFileManager::ApplyIniItems()
 {
-    if (!m_pRemoteInfo)
+    if (!m_pRemoteInfo || !TrustDescription(m_pRemoteInfo->m_strFile))
         return;
     const int nCount = m_pRemoteInfo->ReadListCount(L"IniItemCount");
     if (nCount <= 0)

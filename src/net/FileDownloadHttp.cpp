@@ -88,6 +88,10 @@ HRESULT CFileDownloadHttp::SendRequestAndStart()
 
     ULONGLONG nLength = 0;
     const BOOL bAnnounced = m_request.GetContentLength(nLength);
+    if (bAnnounced && nLength > m_nMaxSize) {
+        AfxTrace(L"file too large");
+        return E_FAIL;
+    }
     m_nFileSize = static_cast<DWORD>(std::min<ULONGLONG>(nLength, MAXDWORD));
     if (!bAnnounced || nLength != 0) {
         AfxTrace(L"file right");
@@ -201,6 +205,8 @@ BOOL CFileDownloadHttp::StoreChunk(CArchive& store, const BYTE* pChunk, DWORD nC
         if (lock.Lock(0))
             return TRUE;
     }
+    if (nTotal + nChunk > m_nMaxSize)
+        AfxThrowInternetException(ERROR_INTERNET_CONNECTION_ABORTED);
     if (m_pCheck)
         m_pCheck->OnBytes(pChunk, nChunk);
     store.Write(pChunk, nChunk);

@@ -24,6 +24,8 @@ public:
     // until it ends), and a time after which the whole download fails.
     void SetCheck(IDownloadCheck* pCheck) { m_pCheck = pCheck; }
     void SetDeadline(DWORD dwMilliseconds) { m_dwDeadlineMs = dwMilliseconds; }
+    // A body larger than this is a transfer error.
+    void SetMaxSize(ULONGLONG nMaxSize) { m_nMaxSize = nMaxSize; }
 
     // Sends the request and starts the worker: S_OK, or a failure code when no
     // worker runs (an address that is not http or https, no answer, an answer
@@ -81,6 +83,7 @@ private:
     HRESULT m_hrFailure = HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED);
     IDownloadCheck* m_pCheck = nullptr;
     DWORD m_dwDeadlineMs = 0;
+    ULONGLONG m_nMaxSize = MAXULONGLONG;
     ULONGLONG m_ullDeadline = 0;
     CHttpRequest m_request;
 };
