@@ -4,6 +4,7 @@
 
 #include "verify/Base64.h"
 #include "verify/Der.h"
+#include "verify/DescriptionSignature.h"
 
 #include <cstring>
 #include <vector>
@@ -274,4 +275,19 @@ EcdsaP256Signature CSigningKey::Sign(const Sha256Digest& digest) const
         size != signature.size())
         Fail(L"sign", L"the platform did not sign");
     return signature;
+}
+
+std::string SignDescription(std::string_view description, const CSigningKey& key)
+{
+    std::string message = RemoveSignatureLines(description);
+    if (message.find_first_not_of(" \t\r\n") == std::string::npos)
+        return std::string();
+    const char* lineBreak = message.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    if (message.back() != '\n')
+        message += lineBreak;
+    Sha256Digest digest;
+    if (!Sha256Of(message.data(), message.size(), digest))
+        throw CPublishError{L"the platform could not hash the description"};
+    const std::vector<BYTE> der = EncodeEcdsaSignature(key.Sign(digest));
+    return message + kSignatureLinePrefix + EncodeBase64(der.data(), der.size()) + lineBreak;
 }

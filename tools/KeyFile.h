@@ -48,3 +48,7 @@ private:
     CAlgorithmHandle m_algorithm;  // outlives the key, which is declared after it
     CKeyHandle m_key;
 };
+
+// The description with its signature as the last line, in place of any
+// earlier one; empty when it holds nothing to sign. Throws when the platform fails.
+std::string SignDescription(std::string_view description, const CSigningKey& key);

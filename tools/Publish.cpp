@@ -422,17 +422,9 @@ int Sign(CArguments& args)
     const P256PrivateKey key = LoadKey(keyFile);
     const CSigningKey signingKey(key);
 
-    std::string message = RemoveSignatureLines(ReadDescription(description));
-    if (message.find_first_not_of(" \t\r\n") == std::string::npos)
+    const std::string signedFile = SignDescription(ReadDescription(description), signingKey);
+    if (signedFile.empty())
         Fail(description, L"nothing to sign");
-    const char* lineBreak = message.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-    if (message.back() != '\n')
-        message += lineBreak;
-    Sha256Digest digest;
-    if (!Sha256Of(message.data(), message.size(), digest))
-        Fail(description, L"the platform could not hash it");
-    const std::vector<BYTE> der = EncodeEcdsaSignature(signingKey.Sign(digest));
-    const std::string signedFile = message + kSignatureLinePrefix + EncodeBase64(der.data(), der.size()) + lineBreak;
 
     // What the library will check, checked before anything is written.
     const std::wstring publisherKey = PublisherKeyOf(key);
