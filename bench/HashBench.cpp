@@ -3,11 +3,12 @@
 #include "verify/Sha256.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 int main()
 {
-    const size_t kChunk = 4096;
+    const size_t kChunk = __argc > 1 ? static_cast<size_t>(std::atoi(__argv[1])) : 4096;
     const size_t kTotal = 256u * 1024 * 1024;
     std::vector<BYTE> chunk(kChunk);
     for (size_t i = 0; i < kChunk; ++i)
