@@ -71,6 +71,14 @@ void CFile::Write(const void* pBuffer, UINT nCount)
     }
 }
 
+ULONGLONG CFile::SeekToEnd()
+{
+    LARGE_INTEGER end = {};
+    if (!::SetFilePointerEx(m_hFile.Get(), LARGE_INTEGER{}, &end, FILE_END))
+        AfxThrowFileException(::GetLastError(), m_strFileName);
+    return static_cast<ULONGLONG>(end.QuadPart);
+}
+
 void CFile::Close()
 {
     m_hFile.Reset();

@@ -47,6 +47,8 @@ public:
     UINT Read(void* pBuffer, UINT nCount) override;
     void Write(const void* pBuffer, UINT nCount) override;
     void Close() override;
+    // Moves to the end and returns the length; throws on failure.
+    ULONGLONG SeekToEnd();
 
     CString GetFilePath() const { return m_strFileName; }
 

@@ -13,6 +13,13 @@ CPackageCheck::CPackageCheck(const Sha256Digest* pDigest)
     }
 }
 
+void CPackageCheck::OnRestart()
+{
+    m_nHead = 0;
+    if (m_pHasher)
+        m_pHasher = std::make_unique<CSha256>();
+}
+
 void CPackageCheck::OnBytes(const BYTE* pData, DWORD nCount)
 {
     // Hashed as it is written: no second pass over the file.

@@ -14,6 +14,7 @@ public:
     explicit CPackageCheck(const Sha256Digest* pDigest = nullptr);
 
     void OnBytes(const BYTE* pData, DWORD nCount) override;
+    void OnRestart() override;
     // S_OK for a whole cabinet with the digest; TRUST_E_BAD_DIGEST for another
     // digest; a transfer error (the body cannot be what it claims) otherwise.
     HRESULT OnEnd(ULONGLONG nTotal) override;

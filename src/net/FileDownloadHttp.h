@@ -5,9 +5,11 @@
 // IsFinished and GetReceived and may Cancel; a stop ends every wait at once.
 #pragma once
 
+#include "framework/AfxFile.h"
 #include "framework/AfxMt.h"
 #include "framework/AfxString.h"
 #include "net/HttpRequest.h"
+#include "net/PartialDownload.h"
 
 #include <memory>
 
@@ -58,11 +60,27 @@ protected:
 private:
     static UINT DownloadThreadProc(LPVOID pParam);
 
+    enum class EBodyEnd { Ended, Stopped, Failed };
+
     HRESULT SendRequestAndStart();
-    // Moves the body into the temporary file; TRUE when a stop ended it.
-    BOOL CopyBody(class CArchive& store, ULONGLONG& nTotal);
+    // The length of a partial file that the request may continue, with its
+    // record; 0 after dropping whatever partial file there was.
+    ULONGLONG KeptPartialLength(CPartialRecord& record);
+    void DiscardPartial();
+    CString PartialRecordFile() const;
+    // Takes the size and the validator of a 200.
+    void TakeWholeAnswer();
+    // The answer is a 206 with the rest of the file from nFrom, whose whole is nTotal.
+    bool IsContinuation(ULONGLONG nFrom, ULONGLONG nTotal) const;
+    static LONG ClampedCount(ULONGLONG nBytes);
+    void OpenTemp(CFile& file, bool bAppend);
+    // After a transfer error: waits, then asks for what is missing. False
+    // when there is no going on (end says Stopped after a stop).
+    bool ResendForTheRest(int nAttempt, ULONGLONG& nTotal, CFile& file, EBodyEnd& end);
+    // Moves the body into the temporary file, behind nTotal bytes.
+    EBodyEnd CopyBody(CArchive& store, ULONGLONG& nTotal, DWORD& dwError);
     // Writes and counts one chunk; TRUE when a stop came first.
-    BOOL StoreChunk(class CArchive& store, const BYTE* pChunk, DWORD nChunk, ULONGLONG& nTotal);
+    BOOL StoreChunk(CArchive& store, const BYTE* pChunk, DWORD nChunk, ULONGLONG& nTotal);
     HRESULT CheckBody(ULONGLONG nTotal);
     void ReplaceDestination();
     void RequestStop();
@@ -83,6 +101,10 @@ private:
     HRESULT m_hrFailure = HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED);
     IDownloadCheck* m_pCheck = nullptr;
     DWORD m_dwDeadlineMs = 0;
+    ULONGLONG m_nResumeFrom = 0;   // bytes of a kept partial file that this download goes on from
+    ULONGLONG m_nTotalSize = 0;    // the whole body, when announced
+    bool m_bSizeKnown = false;
+    CString m_strValidator;        // of the file whose bytes are being received
     ULONGLONG m_nMaxSize = MAXULONGLONG;
     ULONGLONG m_ullDeadline = 0;
     CHttpRequest m_request;

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <set>
@@ -62,14 +64,54 @@ std::string ReadHead(SOCKET s)
     return head;
 }
 
+// A header's value (names compared without regard to case); empty when it is missing.
+std::string HeaderValue(const std::string& head, const std::string& name)
+{
+    std::string lower(head);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::string key = "\r\n" + name + ":";
+    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const size_t at = lower.find(key);
+    if (at == std::string::npos)
+        return std::string();
+    size_t start = at + key.size();
+    while (start < head.size() && head[start] == ' ')
+        ++start;
+    return head.substr(start, head.find("\r\n", start) - start);
+}
+
 HttpRequestLine ParseRequestLine(const std::string& head)
 {
     const std::string line = head.substr(0, head.find("\r\n"));
     const size_t sp1 = line.find(' ');
     const size_t sp2 = line.find(' ', sp1 == std::string::npos ? sp1 : sp1 + 1);
     if (sp1 == std::string::npos)
-        return {line, std::string()};
-    return {line.substr(0, sp1), line.substr(sp1 + 1, sp2 == std::string::npos ? std::string::npos : sp2 - sp1 - 1)};
+        return {line, std::string(), std::string()};
+    return {line.substr(0, sp1), line.substr(sp1 + 1, sp2 == std::string::npos ? std::string::npos : sp2 - sp1 - 1),
+            HeaderValue(head, "Range")};
+}
+
+// The reply to a request for a range of it: a 206 with the rest from the
+// range's start, when the reply takes ranges and If-Range names its validator.
+HttpReply AnswerRange(const HttpReply& reply, const std::string& head, size_t& offset)
+{
+    offset = 0;
+    const std::string range = HeaderValue(head, "Range");
+    const std::string ifRange = HeaderValue(head, "If-Range");
+    if (!reply.ranges || reply.status != 200 || range.compare(0, 6, "bytes=") != 0 || range.back() != '-')
+        return reply;
+    if (!ifRange.empty() && ifRange != reply.etag && ifRange != reply.lastModified)
+        return reply;
+    const size_t start = std::strtoull(range.c_str() + 6, nullptr, 10);
+    if (start >= reply.body.size())
+        return reply;
+    HttpReply part = reply;
+    part.status = 206;
+    part.body = reply.body.substr(start);
+    part.headers.push_back("Content-Range: bytes " + std::to_string(start) + "-" +
+                           std::to_string(reply.body.size() - 1) + "/" + std::to_string(reply.body.size()));
+    offset = start;
+    return part;
 }
 
 std::string HeadersOf(const HttpReply& reply)
@@ -78,6 +120,12 @@ std::string HeadersOf(const HttpReply& reply)
     std::snprintf(text, sizeof(text), "HTTP/1.1 %d %s\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n",
                   reply.status, ReasonOf(reply.status));
     std::string headers = text;
+    if (!reply.etag.empty())
+        headers += "ETag: " + reply.etag + "\r\n";
+    if (!reply.lastModified.empty())
+        headers += "Last-Modified: " + reply.lastModified + "\r\n";
+    if (reply.ranges)
+        headers += "Accept-Ranges: bytes\r\n";
     for (const std::string& line : reply.headers)
         headers += line + "\r\n";
     if (reply.chunked) {
@@ -98,6 +146,7 @@ struct TestHttpServer::Impl {
     int releases = 0;
     int holdsReached = 0;
     std::map<std::string, HttpReply> replies;
+    std::map<std::string, size_t> resetsDone;
     std::vector<HttpRequestLine> requests;
     std::set<SOCKET> clients;
 
@@ -138,17 +187,32 @@ void TestHttpServer::Impl::AcceptLoop()
 void TestHttpServer::Impl::Serve(SOCKET s)
 {
     const std::string head = ReadHead(s);
+    bool reset = false;
     if (!head.empty()) {
         const HttpRequestLine line = ParseRequestLine(head);
         HttpReply reply;
+        const std::string path = line.target.substr(0, line.target.find('?'));
         {
             std::lock_guard<std::mutex> lock(mutex);
             requests.push_back(line);
-            const auto it = replies.find(line.target.substr(0, line.target.find('?')));
+            const auto it = replies.find(path);
             if (it != replies.end())
                 reply = it->second;
             else
                 reply = HttpReply{404, "not found"};
+        }
+        size_t offset = 0;
+        reply = AnswerRange(reply, head, offset);
+        // The next reset of this path that falls in what this answer sends.
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            size_t& done = resetsDone[path];
+            if (done < reply.resetsAt.size() && reply.resetsAt[done] > offset &&
+                reply.resetsAt[done] - offset < reply.body.size()) {
+                reply.cutAfter = reply.resetsAt[done] - offset;
+                reset = true;
+                ++done;
+            }
         }
         const bool sentHeaders = reply.stall != HttpReply::Stall::BeforeHeaders && SendText(s, HeadersOf(reply));
         if (reply.stall != HttpReply::Stall::None)
@@ -160,7 +224,15 @@ void TestHttpServer::Impl::Serve(SOCKET s)
         std::lock_guard<std::mutex> lock(mutex);
         clients.erase(s);
     }
-    ::shutdown(s, SD_SEND);
+    if (reset) {
+        // A reset, as a dropped link gives: no orderly end of the stream,
+        // once the peer has had the time to take what was sent.
+        ::Sleep(200);
+        linger hard = {1, 0};
+        ::setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof(hard));
+    } else {
+        ::shutdown(s, SD_SEND);
+    }
     ::closesocket(s);
 }
 
@@ -300,6 +372,7 @@ void TestHttpServer::Serve(const std::string& path, HttpReply reply)
 {
     std::lock_guard<std::mutex> lock(m_impl->mutex);
     m_impl->replies[path] = std::move(reply);
+    m_impl->resetsDone[path] = 0;
 }
 
 void TestHttpServer::Release()

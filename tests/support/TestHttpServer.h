@@ -25,6 +25,10 @@ struct HttpReply {
     int status = 200;
     std::string body;
     std::vector<std::string> headers;       // further header lines, without their line ends
+    std::string etag;                       // sent as ETag when set
+    std::string lastModified;               // sent as Last-Modified when set
+    bool ranges = false;                    // answers "Range: bytes=N-" with a 206, as If-Range allows
+    std::vector<size_t> resetsAt;           // body offsets at which the connection is reset, each once
     bool chunked = false;                   // chunked transfer instead of a Content-Length
     size_t cutAfter = std::string::npos;    // closes after this many body bytes; the headers still announce all
     Stall stall = Stall::None;
@@ -36,6 +40,7 @@ struct HttpReply {
 struct HttpRequestLine {
     std::string method;
     std::string target;  // path with query, as sent
+    std::string range;   // the Range header's value; empty without one
 };
 
 class TestHttpServer {

@@ -3,14 +3,26 @@
 #include "install/FileManager.h"
 #include "unit/NetworkFiles.h"
 #include "unit/RecordingSink.h"
+#include "verify/Sha256.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <thread>
+#include <vector>
 
 namespace {
 
 using testing_support::HttpReply;
+
+std::string HexDigestOf(const std::string& bytes)
+{
+    Sha256Digest digest;
+    Sha256Of(bytes.data(), bytes.size(), digest);
+    const std::wstring hex = FormatSha256Hex(digest);
+    return std::string(hex.begin(), hex.end());
+}
 
 class PackageDownload : public NetworkFilesTest {
 protected:
@@ -174,6 +186,104 @@ TEST_F(PackageDownload, OnlyAWholeCabinetIsEverAPackage)
         EXPECT_TRUE(FAILED(m_manager.DownloadPackage()));
         EXPECT_EQ(std::string("from an earlier run"), ReadBytes(UpdateFile(L"update.cab")));
     }
+}
+
+// A broken connection: what arrived is kept, and only the rest is asked for.
+TEST_F(PackageDownload, ABrokenTransferGoesOnWhereItStoppedAndIsVerifiedWhole)
+{
+    const std::string v1 = CabinetBytes(1024 * 1024);
+    std::string v2 = CabinetBytes(1024 * 1024);
+    v2[600000] ^= 0x5A;
+    const size_t k100 = 100 * 4096;
+    const size_t k200 = 200 * 4096;
+    const auto served = [&](const std::string& body, bool ranges, std::vector<size_t> resets) {
+        HttpReply reply(200, body);
+        reply.etag = "\"v1\"";
+        reply.ranges = ranges;
+        reply.resetsAt = std::move(resets);
+        return reply;
+    };
+    const struct {
+        const char* name;
+        HttpReply reply;
+        std::string kept;      // a partial file left by an earlier download of this address
+        std::string keptUrl;   // whose record names this address ("": the package's own)
+        std::vector<std::string> ranges;
+        bool bChangesAtFirstReset = false;  // the file becomes v2 (another ETag) meanwhile
+    } cases[] = {
+        {"reset twice", served(v1, true, {k100, k200}), "", "", {"", "bytes=409600-", "bytes=819200-"}},
+        {"no ranges: from the start again", served(v1, false, {k100}), "", "", {"", "bytes=409600-"}},
+        {"the file changed", served(v1, true, {k100}), "", "", {"", "bytes=409600-"}, true},
+        {"a partial file of this address", served(v1, true, {}), v1.substr(0, k100), "", {"bytes=409600-"}},
+        {"a partial file of another address", served(v1, true, {}), v1.substr(0, k100), "http://elsewhere/x.cab", {""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t before = m_server.Requests().size();
+        m_server.Serve("/std.cab", c.reply);
+        const std::string& expected = c.bChangesAtFirstReset ? v2 : v1;
+        Describe("URL=" + m_server.UrlA("/std.cab") + "\r\nCABFileSHA256=" + HexDigestOf(expected) + "\r\n");
+        ::DeleteFileW(UpdateFile(L"update.cab").c_str());
+        if (!c.kept.empty()) {
+            WriteBytes(UpdateFile(L"update.cab.tmp"), c.kept);
+            const std::string url = c.keptUrl.empty() ? m_server.UrlA("/std.cab") : c.keptUrl;
+            WriteBytes(UpdateFile(L"update.cab.tmp.part"), "[Partial]\r\nUrl=" + url + "\r\nValidator=\"v1\"\r\nTotal=" +
+                                                               std::to_string(v1.size()) + "\r\n");
+        }
+        bool changed = false;
+        LONG previous = 0;
+        bool backwards = false;
+        m_manager.m_pEventSink = &m_sink;
+        m_sink.answer = [&](const SinkEvent& e) {
+            if (e.p1 >= 0) {
+                backwards |= e.p1 < previous && !c.bChangesAtFirstReset && c.reply.ranges;
+                previous = e.p1;
+            }
+            if (c.bChangesAtFirstReset && !changed && e.p1 >= static_cast<int>(k100)) {
+                HttpReply next(200, v2);
+                next.etag = "\"v2\"";
+                next.ranges = true;
+                m_server.Serve("/std.cab", next);
+                changed = true;
+            }
+            return 0;
+        };
+        EXPECT_EQ(S_OK, m_manager.DownloadPackage());
+        EXPECT_EQ(expected, ReadBytes(UpdateFile(L"update.cab")));
+        EXPECT_FALSE(backwards) << "progress went back";
+        std::vector<std::string> ranges;
+        const auto requests = m_server.Requests();
+        for (size_t i = before; i < requests.size(); ++i)
+            ranges.push_back(requests[i].range);
+        EXPECT_EQ(c.ranges, ranges);
+        EXPECT_FALSE(PathExists(UpdateFile(L"update.cab.tmp")));
+        EXPECT_FALSE(PathExists(UpdateFile(L"update.cab.tmp.part")));
+    }
+}
+
+TEST_F(PackageDownload, ACancelDuringThePauseBeforeARetryEndsAtOnce)
+{
+    HttpReply reply(200, CabinetBytes(1024 * 1024));
+    reply.etag = "\"v1\"";
+    reply.ranges = true;
+    reply.resetsAt = {100 * 4096};
+    m_server.Serve("/std.cab", reply);
+    Describe("URL=" + m_server.UrlA("/std.cab") + "\r\n");
+    ULONGLONG stopped = 0;
+    m_manager.m_pEventSink = &m_sink;
+    m_sink.answer = [&](const SinkEvent& e) {
+        if (e.p1 < 100 * 4096 || m_server.Requests().size() > 1)
+            return 0;
+        ::Sleep(300);  // well inside the first pause
+        stopped = ::GetTickCount64();
+        return 1;
+    };
+    EXPECT_EQ(E_ABORT, m_manager.DownloadPackage());
+    const ULONGLONG elapsed = ::GetTickCount64() - stopped;
+    std::printf("a cancel during the pause ended the download after %llu ms\n", elapsed);
+    EXPECT_LT(elapsed, 2000u);
+    EXPECT_EQ(1u, m_server.Requests().size());  // no retry after the stop
+    EXPECT_FALSE(PathExists(UpdateFile(L"update.cab.tmp")));
 }
 
 } // namespace

@@ -1,0 +1,88 @@
+#include "net/PartialDownload.h"
+
+#include "framework/AfxHandle.h"
+#include "net/HttpRequest.h"
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+bool ParseDecimal(std::wstring_view text, ULONGLONG& value)
+{
+    if (text.empty() || text.size() > 19)
+        return false;
+    value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9')
+            return false;
+        value = value * 10 + static_cast<ULONGLONG>(c - L'0');
+    }
+    return true;
+}
+
+// A validator goes back to the server in a header line of its own.
+bool IsHeaderValue(const CString& text)
+{
+    for (int i = 0; i < text.GetLength(); ++i) {
+        if (text[i] < 0x20 || text[i] == 0x7F)
+            return false;
+    }
+    return !text.IsEmpty() && text.GetLength() < 512;
+}
+
+} // namespace
+
+CString ValidatorOf(const CHttpRequest& request)
+{
+    CString validator;
+    // A weak ETag ("W/...") names a file that may differ byte for byte: it cannot carry a range.
+    if (request.QueryHeader(HTTP_QUERY_ETAG, validator) && IsHeaderValue(validator) && validator.Find(L'W') != 0)
+        return validator;
+    if (request.QueryHeader(HTTP_QUERY_LAST_MODIFIED, validator) && IsHeaderValue(validator))
+        return validator;
+    return CString();
+}
+
+CString RangeHeaders(ULONGLONG nOffset, const CString& strValidator)
+{
+    CString headers;
+    headers.Format(L"Range: bytes=%llu-\r\nIf-Range: %s\r\n", nOffset, strValidator.GetString());
+    return headers;
+}
+
+bool ParseContentRange(std::wstring_view text, ULONGLONG& nFirst, ULONGLONG& nLast, ULONGLONG& nTotal)
+{
+    const std::wstring_view unit = L"bytes ";
+    if (text.substr(0, unit.size()) != unit)
+        return false;
+    text.remove_prefix(unit.size());
+    const size_t dash = text.find(L'-');
+    const size_t slash = text.find(L'/');
+    if (dash == std::wstring_view::npos || slash == std::wstring_view::npos || dash > slash)
+        return false;
+    return ParseDecimal(text.substr(0, dash), nFirst) && ParseDecimal(text.substr(dash + 1, slash - dash - 1), nLast) &&
+           ParseDecimal(text.substr(slash + 1), nTotal) && nFirst <= nLast && nLast < nTotal;
+}
+
+bool CPartialRecord::Read(LPCWSTR pszPath)
+{
+    wchar_t url[INTERNET_MAX_URL_LENGTH] = {};
+    wchar_t validator[1024] = {};
+    wchar_t total[32] = {};
+    ::GetPrivateProfileStringW(L"Partial", L"Url", L"", url, ARRAYSIZE(url), pszPath);
+    ::GetPrivateProfileStringW(L"Partial", L"Validator", L"", validator, ARRAYSIZE(validator), pszPath);
+    ::GetPrivateProfileStringW(L"Partial", L"Total", L"", total, ARRAYSIZE(total), pszPath);
+    strUrl = url;
+    strValidator = validator;
+    return !strUrl.IsEmpty() && IsHeaderValue(strValidator) && ParseDecimal(total, nTotal) && nTotal > 0;
+}
+
+bool CPartialRecord::Write(LPCWSTR pszPath) const
+{
+    CString total;
+    total.Format(L"%llu", nTotal);
+    return ::WritePrivateProfileStringW(L"Partial", L"Url", strUrl, pszPath) &&
+           ::WritePrivateProfileStringW(L"Partial", L"Validator", strValidator, pszPath) &&
+           ::WritePrivateProfileStringW(L"Partial", L"Total", total, pszPath);
+}
