@@ -4,6 +4,13 @@
 
 #include <wininet.h>
 
+namespace {
+
+// About one poll a millisecond while the file arrives; a message or the end cuts the pause short.
+constexpr DWORD kPollPauseMs = 1;
+
+} // namespace
+
 HRESULT WaitForDownload(CFileDownloadHttp& download, const std::function<bool()>& askStop)
 {
     for (;;) {
@@ -16,5 +23,6 @@ HRESULT WaitForDownload(CFileDownloadHttp& download, const std::function<bool()>
         // Nothing else ends the wait after a transfer error when no one can cancel.
         if (download.HasStopped())
             return download.GetFailure();
+        download.WaitForWorker(kPollPauseMs);
     }
 }

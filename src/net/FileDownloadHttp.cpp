@@ -369,14 +369,22 @@ void CFileDownloadHttp::ReplaceDestination()
 
 LONG CFileDownloadHttp::IsFinished()
 {
-    ::Sleep(1);
     return ::InterlockedExchangeAdd(&m_nFinished, 0);
 }
 
 LONG CFileDownloadHttp::GetReceived()
 {
-    ::Sleep(1);
     return ::InterlockedExchangeAdd(&m_nReceived, 0);
+}
+
+void CFileDownloadHttp::WaitForWorker(DWORD dwMilliseconds)
+{
+    if (!m_pThread) {
+        ::Sleep(dwMilliseconds);
+        return;
+    }
+    HANDLE hThread = *m_pThread;
+    ::MsgWaitForMultipleObjects(1, &hThread, FALSE, dwMilliseconds, QS_ALLINPUT);
 }
 
 BOOL CFileDownloadHttp::HasStopped()

@@ -2,7 +2,8 @@
 // a worker thread of its own and goes through a temporary file (the
 // destination with ".tmp" appended), which replaces the destination only when
 // the whole body has arrived and passed the caller's check. The caller polls
-// IsFinished and GetReceived and may Cancel; a stop ends every wait at once.
+// IsFinished and GetReceived, pausing in WaitForWorker between polls, and may
+// Cancel; a stop ends every wait at once.
 #pragma once
 
 #include "framework/AfxFile.h"
@@ -34,12 +35,15 @@ public:
     // other than 200). Called once per object.
     HRESULT Download(LPCWSTR pszUrl, LPCWSTR pszLocalFile);
 
-    // 1 once the destination holds the complete body. Sleeps 1 ms first, so
-    // that a caller's polling loop does not spin.
+    // 1 once the destination holds the complete body.
     LONG IsFinished();
     // Body bytes written so far, in steps of whole 4,096-byte chunks but the
-    // last. Sleeps 1 ms first.
+    // last.
     LONG GetReceived();
+    // The pause of a polling loop: returns after dwMilliseconds, or at once
+    // when the worker ends or a message arrives for this thread, so that a
+    // poll neither spins nor keeps a window or the end waiting.
+    void WaitForWorker(DWORD dwMilliseconds);
     // TRUE once no worker runs and the download has not finished: after a
     // stop, a transfer error, a refused body, or a Download that failed.
     BOOL HasStopped();

@@ -226,26 +226,24 @@ CString CDlgUpdateStatus::HostClosingNotice() const
 
 int CDlgUpdateStatus::OnUpdateEvent(int nKind, int nParam1, int nParam2, int nParam3)
 {
-    PumpMessages();
     const bool bRangeEvent = nKind == 2 && nParam1 == -1;
-    if (nKind == 2) {
-        EnableItem(IDOK, FALSE);
-        if (bRangeEvent) {
-            m_ctlProgress.SendMessage(PBM_SETRANGE32, static_cast<WPARAM>(nParam2), static_cast<LPARAM>(nParam3));
-        } else {
-            m_ctlProgress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(nParam1));
-            SetStatusText(DownloadStatusText(DownloadLabel(), FormatByteSize(nParam1), FormatByteSize(nParam2)));
-        }
-    }
-    // The sender does not consult the answer to the range event: a cancel
-    // seen there is kept for the next event, or the download would go on.
-    BOOL bCancel = FALSE;
     if (bRangeEvent) {
+        EnableItem(IDOK, FALSE);
+        m_ctlProgress.SendMessage(PBM_SETRANGE32, static_cast<WPARAM>(nParam2), static_cast<LPARAM>(nParam3));
+        // Read once a download: the record does not change while it runs.
+        m_strDownloadLabel = DownloadLabel();
+        m_progressPace.Reset();
+        // The sender does not consult the answer to the range event: a cancel
+        // seen there is kept for the next event, or the download would go on.
         PumpMessages();
-        bCancel = m_bCancelRequested;
-    } else {
-        bCancel = CheckCancel();
+        return m_bCancelRequested;
     }
+    if (nKind == 2 && m_progressPace.ShouldShow(nParam1, nParam2, ::GetTickCount())) {
+        EnableItem(IDOK, FALSE);
+        m_ctlProgress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(nParam1));
+        SetStatusText(DownloadStatusText(m_strDownloadLabel, FormatByteSize(nParam1), FormatByteSize(nParam2)));
+    }
+    const BOOL bCancel = CheckCancel();
     if (bCancel)
         m_hrResult = E_ABORT;
     return bCancel;

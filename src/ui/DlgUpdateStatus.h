@@ -9,6 +9,7 @@
 #include "framework/AfxDialog.h"
 #include "manager/UpdateEventSink.h"
 #include "ui/Iexplorer.h"
+#include "ui/ProgressPace.h"
 
 class CCommandLineUpdate;
 class CUpdateManager;
@@ -22,7 +23,8 @@ public:
     void SetAutoMode(BOOL bAutoMode);
 
     // Keeps the dialog alive while the manager works, shows the package
-    // download, and answers whether the user has cancelled.
+    // download (at the pace of CProgressPace), and answers whether the user
+    // has cancelled.
     int OnUpdateEvent(int nKind, int nParam1, int nParam2, int nParam3) override;
 
     // Sets the status line only when the text differs, so that progress does not flicker.
@@ -84,4 +86,6 @@ private:
     void ArrangeNewsPage(CWnd& news, const CString& strText, int nDeclaredHeight, int nConfiguredHeight);
 
     Stage m_stage = Stage::Opened;
+    CString m_strDownloadLabel;
+    CProgressPace m_progressPace;
 };

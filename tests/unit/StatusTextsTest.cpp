@@ -1,3 +1,4 @@
+#include "ui/ProgressPace.h"
 #include "ui/StatusTexts.h"
 
 #include <gtest/gtest.h>
@@ -43,4 +44,34 @@ TEST(StatusTexts, TheDownloadLineTakesItsLabelLiterally)
     EXPECT_STREQ(L"Fetching %s%d: 0 bytes of 0 bytes", DownloadStatusText(L"Fetching %s%d", L"0 bytes", L"0 bytes"));
 }
 
+TEST(StatusTexts, ProgressIsShownAtMostTenTimesASecondNeverTwiceTheSameAndAlwaysAtTheEnd)
+{
+    const struct {
+        LONG received, total;
+        DWORD now;
+        bool shown;
+    } steps[] = {
+        {0, 1000, 5000, true},        // the first state
+        {0, 1000, 5200, false},       // nothing changed
+        {100, 1000, 5250, true},
+        {200, 1000, 5300, false},     // too soon
+        {300, 1000, 5349, false},
+        {400, 1000, 5350, true},      // the interval has passed
+        {1000, 1000, 5351, true},     // the end, however soon
+        {1000, 1000, 9000, false},
+        {4096, 0, 9050, true},
+        {8192, 0, 9100, false},       // no size: no end to show early
+        {12288, 0, 9150, true},
+        {9000, 9000, 0xFFFFFFF0u, true},
+        {9500, 10000, 0x00000010u, false},  // the tick count wrapped: 32 ms later
+        {9600, 10000, 0x00000060u, true},
+    };
+    CProgressPace pace;
+    for (const auto& s : steps)
+        EXPECT_EQ(s.shown, pace.ShouldShow(s.received, s.total, s.now)) << s.received << " of " << s.total << " at " << s.now;
+    pace.Reset();
+    EXPECT_TRUE(pace.ShouldShow(9600, 10000, 0x60)) << "a new download shows its first state";
+}
+
 } // namespace
+
