@@ -1,8 +1,10 @@
 // Downloads one address with the library's downloader, polling as a caller
-// does, and prints the time it took and the process's peak working set.
-//   download_bench.exe <address> <destination>
+// does, and prints the time it took and the process's peak working set. With a
+// digest the body is checked as a package is: a cabinet of that SHA-256.
+//   download_bench.exe <address> <destination> [sha256]
 #include "host/UpdateApp.h"
 #include "install/DownloadWait.h"
+#include "install/PackageCheck.h"
 #include "net/FileDownloadHttp.h"
 
 #include <psapi.h>
@@ -19,9 +21,12 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)
 }
 
 // Starts, polls until the end and destroys the downloader; true when it finished.
-bool Download(LPCWSTR pszUrl, LPCWSTR pszDestination, LONG& nReceived)
+bool Download(LPCWSTR pszUrl, LPCWSTR pszDestination, const Sha256Digest* pDigest, LONG& nReceived)
 {
+    CPackageCheck check(pDigest);
     CFileDownloadHttp download;
+    if (pDigest)
+        download.SetCheck(&check);
     if (FAILED(download.Download(pszUrl, pszDestination)))
         return false;
     // Polled as the package download polls, with a sink that never stops it.
@@ -35,8 +40,9 @@ bool Download(LPCWSTR pszUrl, LPCWSTR pszDestination, LONG& nReceived)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: download_bench <address> <destination>\n");
+    Sha256Digest digest = {};
+    if ((argc != 3 && argc != 4) || (argc == 4 && !ParseSha256Hex(argv[3], digest))) {
+        std::fprintf(stderr, "usage: download_bench <address> <destination> [sha256]\n");
         return 2;
     }
     g_bInteractive = 0;  // a failure is printed, not shown
@@ -44,7 +50,7 @@ int wmain(int argc, wchar_t** argv)
     LARGE_INTEGER start, end;
     LONG nReceived = 0;
     ::QueryPerformanceCounter(&start);
-    const bool bFinished = Download(argv[1], argv[2], nReceived);
+    const bool bFinished = Download(argv[1], argv[2], argc == 4 ? &digest : nullptr, nReceived);
     ::QueryPerformanceCounter(&end);
 
     PROCESS_MEMORY_COUNTERS counters = {};
