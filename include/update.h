@@ -8,7 +8,8 @@
  *
  * All functions use the standard Windows calling convention and are exported
  * by name and by ordinal (1 to 5, in the order below). Test results with
- * SUCCEEDED()/FAILED().
+ * SUCCEEDED()/FAILED(). The same declarations serve 32-bit and 64-bit hosts;
+ * each links the import library and loads the DLL of its own architecture.
  *
  * UpdateMain, IsAutoUpdate, GetUpdates and NotifyEvent run one at a time in a
  * process: while one of them runs on a thread, a call on another thread
