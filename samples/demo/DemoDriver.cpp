@@ -8,6 +8,8 @@
 //   demo_driver press HWND ID                        presses button ID as a click would
 //   demo_driver close HWND                           asks the window to close
 //   demo_driver text HWND ID                         prints control ID's text (0: the window's)
+//   demo_driver rect HWND                            prints the window's screen rectangle as
+//                                                    "x y width height", to crop a screenshot to
 // Texts are UTF-8 on both sides. Exit codes: 0 done, 1 timed out, 2 usage.
 #include "update.h"
 
@@ -136,6 +138,14 @@ int Run(const std::vector<std::wstring>& args)
     }
     if (command == L"close" && n == 2) {
         ::PostMessageW(ParseWindow(args[1].c_str()), WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (command == L"rect" && n == 2) {
+        RECT r = {};
+        if (!::GetWindowRect(ParseWindow(args[1].c_str()), &r))
+            return 1;
+        PrintUtf8(std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right - r.left) +
+                  L" " + std::to_wstring(r.bottom - r.top));
         return 0;
     }
     if (command == L"text" && n == 3) {

@@ -26,6 +26,11 @@ CString CRemoteUpdateInfo::GetPackageURL(bool bProfessional) const
 }
 
 CString CRemoteUpdateInfo::GetTips() const { return ReadClientString(L"Tips"); }
+ULONGLONG CRemoteUpdateInfo::GetPackageSize(bool bProfessional) const
+{
+    return AfxParseSize(ReadClientString(bProfessional ? L"ProCABFileSize" : L"CABFileSize").Str());
+}
+
 CString CRemoteUpdateInfo::GetPackageDigest(bool bProfessional) const
 {
     return ReadClientString(bProfessional ? L"ProCABFileSHA256" : L"CABFileSHA256");

@@ -17,6 +17,8 @@ public:
     CString GetTips() const;
     // "CABFileSHA256" or "ProCABFileSHA256": the package's digest, 64 hexadecimal digits.
     CString GetPackageDigest(bool bProfessional) const;
+    // "CABFileSize"/"ProCABFileSize", beyond 2 GiB too (0: not given).
+    ULONGLONG GetPackageSize(bool bProfessional) const;
     // "Expires": when a signed description stops being taken (UTC, YYYY-MM-DDTHH:MM:SSZ).
     CString GetExpires() const;
     CString GetShortDesc() const;

@@ -192,23 +192,38 @@ BOOL CString::LoadString(HINSTANCE hInstance, UINT nID)
 
 namespace {
 
+struct CDecimal {
+    bool bNegative;
+    ULONGLONG nMagnitude;  // at most the limit it was read with
+};
+
+// As atoi reads: white space, an optional sign, the digits up to the first
+// other character.
 template <typename Char>
-int ParseInt32(std::basic_string_view<Char> text)
+CDecimal ParseDecimal(std::basic_string_view<Char> text, ULONGLONG nLimit)
 {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
         ++i;
-    bool negative = false;
+    CDecimal value = {false, 0};
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    // Counted one past the largest magnitude at most, so that it cannot overflow.
-    const long long limit = static_cast<long long>(INT_MAX) + 1;
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = std::min(value * 10 + (text[i] - '0'), limit);
-    if (negative)
-        return static_cast<int>(-value);
-    return static_cast<int>(std::min(value, limit - 1));
+        value.bNegative = text[i++] == '-';
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const ULONGLONG nDigit = static_cast<ULONGLONG>(text[i] - '0');
+        // Compared before it is multiplied, so that it cannot overflow.
+        value.nMagnitude = value.nMagnitude > (nLimit - nDigit) / 10 ? nLimit : value.nMagnitude * 10 + nDigit;
+    }
+    return value;
+}
+
+template <typename Char>
+int ParseInt32(std::basic_string_view<Char> text)
+{
+    const ULONGLONG nLimit = static_cast<ULONGLONG>(INT_MAX) + 1;
+    const CDecimal value = ParseDecimal(text, nLimit);
+    if (value.bNegative)
+        return static_cast<int>(-static_cast<long long>(value.nMagnitude));
+    return static_cast<int>(std::min(value.nMagnitude, nLimit - 1));
 }
 
 } // namespace
@@ -221,4 +236,10 @@ int AfxParseInt32(std::wstring_view text)
 int AfxParseInt32(std::string_view text)
 {
     return ParseInt32(text);
+}
+
+ULONGLONG AfxParseSize(std::wstring_view text)
+{
+    const CDecimal value = ParseDecimal(text, MAXULONGLONG);
+    return value.bNegative ? 0 : value.nMagnitude;
 }

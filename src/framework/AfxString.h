@@ -87,3 +87,5 @@ private:
 // nearest bound.
 int AfxParseInt32(std::wstring_view text);
 int AfxParseInt32(std::string_view text);
+// A byte count read the same way up to 2^64 - 1; a negative number is none (0).
+ULONGLONG AfxParseSize(std::wstring_view text);

@@ -10,6 +10,7 @@
 #include "install/DownloadWait.h"
 #include "install/FileManager.h"
 #include "install/PackageCheck.h"
+#include "manager/ProgressFigures.h"
 #include "manager/UpdateEventSink.h"
 #include "net/FileDownloadHttp.h"
 #include "verify/Sha256.h"
@@ -148,7 +149,7 @@ HRESULT CFileManager::DownloadPackage()
         return E_INVALIDARG;
     const bool bPro = m_bIsProUpdate != 0;
     const CString url = m_pRemoteInfo->GetPackageURL(bPro);
-    const int nSize = m_pRemoteInfo->ReadClientInt(bPro ? L"ProCABFileSize" : L"CABFileSize");
+    const ULONGLONG nStatedSize = m_pRemoteInfo->GetPackageSize(bPro);
     if (url.IsEmpty())
         return E_INVALIDARG;
 
@@ -167,10 +168,12 @@ HRESULT CFileManager::DownloadPackage()
     const HRESULT hr = download.Download(url, path);
     if (FAILED(hr))
         return hr;
+    // The description's size is the total; without one, what the server announced.
+    const ULONGLONG nTotal = nStatedSize != 0 ? nStatedSize : download.GetAnnouncedSize();
     if (m_pEventSink)
-        m_pEventSink->OnUpdateEvent(2, -1, 0, nSize);
+        m_pEventSink->OnUpdateEvent(2, -1, 0, ScaleProgress(0, nTotal).nTotal);
     return WaitForDownload(download, [&] {
-        const LONG nReceived = download.GetReceived();
-        return m_pEventSink && m_pEventSink->OnUpdateEvent(2, nReceived, nSize, 0) != 0;
+        const CProgressFigures figures = ScaleProgress(download.GetReceivedBytes(), nTotal);
+        return m_pEventSink && m_pEventSink->OnUpdateEvent(2, figures.nReceived, figures.nTotal, figures.nShift) != 0;
     });
 }

@@ -54,7 +54,7 @@ HRESULT CFileDownloadHttp::Download(LPCWSTR pszUrl, LPCWSTR pszLocalFile)
     m_strUrl = pszUrl;
     m_strLocalFile = pszLocalFile;
     m_nFileSize = 0;
-    ::InterlockedExchange(&m_nReceived, 0);
+    ::InterlockedExchange64(&m_nReceived, 0);
     m_ullDeadline = m_dwDeadlineMs ? ::GetTickCount64() + m_dwDeadlineMs : 0;
 
     DWORD dwServiceType = 0;
@@ -137,13 +137,14 @@ HRESULT CFileDownloadHttp::SendRequestAndStart()
         return E_FAIL;
     }
     m_nFileSize = static_cast<DWORD>(std::min<ULONGLONG>(m_nTotalSize, MAXDWORD));
+    m_nAnnouncedSize = m_nTotalSize;
     if (m_nTotalSize != 0 || !m_bSizeKnown) {
         AfxTrace(L"file right");
     } else if (MayReport() && !IsSilentCheck()) {
         // An empty answer: said only to a person who is watching.
         AfxMessageBox(L"文件错误", MB_OK);
     }
-    ::InterlockedExchange(&m_nReceived, ClampedCount(m_nResumeFrom));
+    ::InterlockedExchange64(&m_nReceived, static_cast<LONG64>(m_nResumeFrom));
 
     AfxTrace(L"Begin DownloadImpl Thread!!!");
     // Started suspended so that the object is ours before its thread can end.
@@ -282,7 +283,7 @@ bool CFileDownloadHttp::ResendForTheRest(int nAttempt, ULONGLONG& nTotal, CFile&
     file.Close();
     file.Open(GetTempFile(), CFile::modeCreate | CFile::modeWrite);
     nTotal = 0;
-    ::InterlockedExchange(&m_nReceived, 0);
+    ::InterlockedExchange64(&m_nReceived, 0);
     if (m_pCheck)
         m_pCheck->OnRestart();
     TakeWholeAnswer();
@@ -350,7 +351,7 @@ BOOL CFileDownloadHttp::StoreChunk(CArchive& store, const BYTE* pChunk, DWORD nC
         m_pCheck->OnBytes(pChunk, nChunk);
     store.Write(pChunk, nChunk);
     nTotal += nChunk;
-    ::InterlockedExchange(&m_nReceived, ClampedCount(nTotal));
+    ::InterlockedExchange64(&m_nReceived, static_cast<LONG64>(nTotal));
     return FALSE;
 }
 
@@ -374,7 +375,13 @@ LONG CFileDownloadHttp::IsFinished()
 
 LONG CFileDownloadHttp::GetReceived()
 {
-    return ::InterlockedExchangeAdd(&m_nReceived, 0);
+    return ClampedCount(GetReceivedBytes());
+}
+
+ULONGLONG CFileDownloadHttp::GetReceivedBytes()
+{
+    // One read of all 64 bits, also in a 32-bit process.
+    return static_cast<ULONGLONG>(::InterlockedCompareExchange64(&m_nReceived, 0, 0));
 }
 
 void CFileDownloadHttp::WaitForWorker(DWORD dwMilliseconds)

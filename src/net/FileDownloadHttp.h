@@ -40,6 +40,11 @@ public:
     // Body bytes written so far, in steps of whole 4,096-byte chunks but the
     // last.
     LONG GetReceived();
+    // The same count whole, beyond 2 GiB.
+    ULONGLONG GetReceivedBytes();
+    // The whole body's size as the server announced it (0: not announced);
+    // set by a Download that succeeded.
+    ULONGLONG GetAnnouncedSize() const { return m_nAnnouncedSize; }
     // The pause of a polling loop: returns after dwMilliseconds, or at once
     // when the worker ends or a message arrives for this thread, so that a
     // poll neither spins nor keeps a window or the end waiting.
@@ -101,7 +106,8 @@ private:
     volatile LONG m_nStopAsked = 0;
     volatile LONG m_nFinished = 0;
     DWORD m_nFileSize = 0;
-    volatile LONG m_nReceived = 0;
+    volatile LONG64 m_nReceived = 0;
+    ULONGLONG m_nAnnouncedSize = 0;   // written before the worker starts
     HRESULT m_hrFailure = HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED);
     IDownloadCheck* m_pCheck = nullptr;
     DWORD m_dwDeadlineMs = 0;

@@ -83,6 +83,8 @@ bool CPartialRecord::Write(LPCWSTR pszPath) const
     CString total;
     total.Format(L"%llu", nTotal);
     return ::WritePrivateProfileStringW(L"Partial", L"Url", strUrl, pszPath) &&
-           ::WritePrivateProfileStringW(L"Partial", L"Validator", strValidator, pszPath) &&
+           // Quoted once more: the profile reader takes a value's outer quotes
+           // away, and an entity tag's own quotes are part of it.
+           ::WritePrivateProfileStringW(L"Partial", L"Validator", L"\"" + strValidator + L"\"", pszPath) &&
            ::WritePrivateProfileStringW(L"Partial", L"Total", total, pszPath);
 }

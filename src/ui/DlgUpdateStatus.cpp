@@ -10,6 +10,7 @@
 #include "host/UpdateApp.h"
 #include "manager/UpdateManager.h"
 #include "resources/resource.h"
+#include "manager/ProgressFigures.h"
 #include "ui/StatusTexts.h"
 
 #include <commctrl.h>
@@ -241,7 +242,9 @@ int CDlgUpdateStatus::OnUpdateEvent(int nKind, int nParam1, int nParam2, int nPa
     if (nKind == 2 && m_progressPace.ShouldShow(nParam1, nParam2, ::GetTickCount())) {
         EnableItem(IDOK, FALSE);
         m_ctlProgress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(nParam1));
-        SetStatusText(DownloadStatusText(m_strDownloadLabel, FormatByteSize(nParam1), FormatByteSize(nParam2)));
+        // A package over 2 GiB arrives counted in units of 2^nParam3 bytes.
+        SetStatusText(DownloadStatusText(m_strDownloadLabel, FormatByteSize(ProgressBytes(nParam1, nParam3)),
+                                         FormatByteSize(ProgressBytes(nParam2, nParam3))));
     }
     const BOOL bCancel = CheckCancel();
     if (bCancel)

@@ -103,13 +103,15 @@ HttpReply AnswerRange(const HttpReply& reply, const std::string& head, size_t& o
     if (!ifRange.empty() && ifRange != reply.etag && ifRange != reply.lastModified)
         return reply;
     const size_t start = std::strtoull(range.c_str() + 6, nullptr, 10);
-    if (start >= reply.body.size())
+    const size_t whole = reply.body.size() + reply.zerosAfter;
+    if (start >= whole)
         return reply;
     HttpReply part = reply;
     part.status = 206;
-    part.body = reply.body.substr(start);
-    part.headers.push_back("Content-Range: bytes " + std::to_string(start) + "-" +
-                           std::to_string(reply.body.size() - 1) + "/" + std::to_string(reply.body.size()));
+    part.body = reply.body.substr(std::min(start, reply.body.size()));
+    part.zerosAfter = whole - start - part.body.size();
+    part.headers.push_back("Content-Range: bytes " + std::to_string(start) + "-" + std::to_string(whole - 1) + "/" +
+                           std::to_string(whole));
     offset = start;
     return part;
 }
@@ -131,7 +133,7 @@ std::string HeadersOf(const HttpReply& reply)
     if (reply.chunked) {
         headers += "Transfer-Encoding: chunked\r\n";
     } else {
-        std::snprintf(text, sizeof(text), "Content-Length: %zu\r\n", reply.body.size());
+        std::snprintf(text, sizeof(text), "Content-Length: %zu\r\n", reply.body.size() + reply.zerosAfter);
         headers += text;
     }
     return headers + "\r\n";
@@ -266,6 +268,13 @@ bool TestHttpServer::Impl::SendBody(SOCKET s, const HttpReply& reply)
     // A cut body ends without the last chunk, as a dropped connection would.
     if (reply.chunked && end == reply.body.size())
         return SendText(s, "0\r\n\r\n");
+    const std::vector<char> zeros(64 * 1024);
+    for (size_t left = end == reply.body.size() ? reply.zerosAfter : 0; left > 0;) {
+        const size_t n = std::min(left, zeros.size());
+        if (!SendAll(s, zeros.data(), n))
+            return false;
+        left -= n;
+    }
     return true;
 }
 

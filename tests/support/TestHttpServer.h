@@ -35,6 +35,8 @@ struct HttpReply {
     std::vector<size_t> holdsAt;            // body offsets at which sending waits for Release()
     size_t trickleBytes = 0;                // when set: pieces of this size...
     DWORD trickleDelayMs = 0;               // ...with this pause between them
+    size_t zerosAfter = 0;                  // zero bytes that follow the body, made as they are sent
+                                            // (a large body without its memory; plain replies only)
 };
 
 struct HttpRequestLine {

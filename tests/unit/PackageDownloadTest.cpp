@@ -1,6 +1,9 @@
 #include "description/RemoteUpdateInfo.h"
 #include "host/UpdateApp.h"
+#include "framework/AfxHandle.h"
 #include "install/FileManager.h"
+#include "manager/ProgressFigures.h"
+#include "net/PartialDownload.h"
 #include "unit/NetworkFiles.h"
 #include "unit/RecordingSink.h"
 #include "verify/Sha256.h"
@@ -227,14 +230,17 @@ TEST_F(PackageDownload, ABrokenTransferGoesOnWhereItStoppedAndIsVerifiedWhole)
         if (!c.kept.empty()) {
             WriteBytes(UpdateFile(L"update.cab.tmp"), c.kept);
             const std::string url = c.keptUrl.empty() ? m_server.UrlA("/std.cab") : c.keptUrl;
-            WriteBytes(UpdateFile(L"update.cab.tmp.part"), "[Partial]\r\nUrl=" + url + "\r\nValidator=\"v1\"\r\nTotal=" +
-                                                               std::to_string(v1.size()) + "\r\n");
+            CPartialRecord{CString(std::wstring(url.begin(), url.end()).c_str()), L"\"v1\"", v1.size()}.Write(
+                UpdateFile(L"update.cab.tmp.part").c_str());
         }
         bool changed = false;
         LONG previous = 0;
         bool backwards = false;
+        int first = -1;
         m_manager.m_pEventSink = &m_sink;
         m_sink.answer = [&](const SinkEvent& e) {
+            if (first < 0)
+                first = e.p1 >= 0 ? e.p1 : -1;
             if (e.p1 >= 0) {
                 backwards |= e.p1 < previous && !c.bChangesAtFirstReset && c.reply.ranges;
                 previous = e.p1;
@@ -251,6 +257,9 @@ TEST_F(PackageDownload, ABrokenTransferGoesOnWhereItStoppedAndIsVerifiedWhole)
         EXPECT_EQ(S_OK, m_manager.DownloadPackage());
         EXPECT_EQ(expected, ReadBytes(UpdateFile(L"update.cab")));
         EXPECT_FALSE(backwards) << "progress went back";
+        if (!c.kept.empty() && c.keptUrl.empty()) {
+            EXPECT_EQ(first, static_cast<int>(c.kept.size())) << "the kept part was fetched again";
+        }
         std::vector<std::string> ranges;
         const auto requests = m_server.Requests();
         for (size_t i = before; i < requests.size(); ++i)
@@ -284,6 +293,59 @@ TEST_F(PackageDownload, ACancelDuringThePauseBeforeARetryEndsAtOnce)
     EXPECT_LT(elapsed, 2000u);
     EXPECT_EQ(1u, m_server.Requests().size());  // no retry after the stop
     EXPECT_FALSE(PathExists(UpdateFile(L"update.cab.tmp")));
+}
+
+} // namespace
+
+namespace {
+
+// A package of just over 2 GiB whose first 2 GiB are already here from an
+// earlier download (a sparse file: no disk or memory of that size is used).
+TEST_F(PackageDownload, APackageOver2GiBIsCountedWithoutWrappingWhetherStatedOrOnlyAnnounced)
+{
+    const ULONGLONG total = (2ull << 30) + 256 * 1024;
+    const ULONGLONG kept = total - 128 * 1024;
+    std::string head = CabinetBytes(64);
+    for (int i = 0; i < 4; ++i)
+        head[8 + i] = static_cast<char>((total >> (8 * i)) & 0xFF);
+    HttpReply reply(200, head);
+    reply.zerosAfter = static_cast<size_t>(total - head.size());
+    reply.etag = "\"big\"";
+    reply.ranges = true;
+    m_server.Serve("/big.cab", reply);
+    for (const bool bStated : {true, false}) {
+        SCOPED_TRACE(bStated ? "stated by CABFileSize" : "announced by Content-Length only");
+        Describe("URL=" + m_server.UrlA("/big.cab") + "\r\n" +
+                 (bStated ? "CABFileSize=" + std::to_string(total) + "\r\n" : std::string()));
+        WriteBytes(UpdateFile(L"update.cab.tmp"), head);
+        {
+            CHandle file(::CreateFileW(UpdateFile(L"update.cab.tmp").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            LARGE_INTEGER at;
+            at.QuadPart = static_cast<LONGLONG>(kept);
+            ASSERT_TRUE(::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.Get()));
+        }
+        CPartialRecord{m_server.Url("/big.cab").c_str(), L"\"big\"", total}.Write(UpdateFile(L"update.cab.tmp.part").c_str());
+        m_sink.events.clear();
+        m_manager.m_pEventSink = &m_sink;
+        ASSERT_EQ(S_OK, m_manager.DownloadPackage());
+
+        const int whole = static_cast<int>(total >> 1);  // counted in 2-byte units
+        ASSERT_GE(m_sink.events.size(), 2u);
+        EXPECT_EQ(m_sink.events.front().p3, whole) << "the bar's range";
+        const SinkEvent& first = m_sink.events[1];
+        const SinkEvent& last = m_sink.events.back();
+        EXPECT_GE(first.p1, static_cast<int>(kept >> 1)) << "the count goes on beyond 2 GiB";
+        EXPECT_EQ(last.p1, whole);
+        for (size_t i = 1; i < m_sink.events.size(); ++i) {
+            EXPECT_EQ(m_sink.events[i].p2, whole);
+            EXPECT_EQ(m_sink.events[i].p3, 1) << "the unit";
+        }
+        EXPECT_EQ(ProgressBytes(last.p1, last.p3), total);
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        ASSERT_TRUE(::GetFileAttributesExW(UpdateFile(L"update.cab").c_str(), GetFileExInfoStandard, &data));
+        EXPECT_EQ((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow, total);
+        ::DeleteFileW(UpdateFile(L"update.cab").c_str());
+    }
 }
 
 } // namespace

@@ -549,7 +549,7 @@ TEST_F(StatusDialogTest, TheRecordReplacesTheTextOfAVerdictWithoutAnUpdate)
 TEST_F(StatusDialogTest, ProgressMovesTheBarAndTheStatusLineTogetherAtAReadablePaceToTheEnd)
 {
     for (const bool bSize : {true, false}) {
-        SCOPED_TRACE(bSize ? "with the package size" : "without a size: an empty range");
+        SCOPED_TRACE(bSize ? "with the package size" : "without a size: the length the server announces");
         ResetManager();
         m_watch = DialogWatch();
         // Pauses in which polls find nothing new.
@@ -569,7 +569,7 @@ TEST_F(StatusDialogTest, ProgressMovesTheBarAndTheStatusLineTogetherAtAReadableP
         EXPECT_EQ(IDOK, outcome.endCode);
         EXPECT_EQ(S_OK, outcome.result);
 
-        const LONG nSize = bSize ? static_cast<LONG>(m_package.size()) : 0;
+        const LONG nSize = static_cast<LONG>(m_package.size());
         EXPECT_EQ((std::vector<std::pair<WPARAM, LPARAM>>{{0, nSize}}), m_watch.ranges);
         const std::vector<std::wstring> texts = DownloadTexts();
         const std::set<std::wstring> distinct(texts.begin(), texts.end());
@@ -581,7 +581,7 @@ TEST_F(StatusDialogTest, ProgressMovesTheBarAndTheStatusLineTogetherAtAReadableP
         // About ten a second; the end may come on top.
         EXPECT_LE(texts.size(), dwTookMs / CProgressPace::kIntervalMs + 2) << dwTookMs << " ms";
         ASSERT_FALSE(texts.empty());
-        const std::wstring end = bSize ? FormatByteSize(nSize).GetString() + OfTotal(m_package.size()) : OfTotal(0);
+        const std::wstring end = FormatByteSize(nSize).GetString() + OfTotal(m_package.size());
         EXPECT_TRUE(EndsWith(texts.back(), end)) << testing::PrintToString(texts.back());
         EXPECT_EQ(std::vector<bool>(texts.size(), false), m_watch.installEnabledAtDownloadText);
     }

@@ -139,7 +139,9 @@ TEST_F(PurchasePageNewWindow, AnUpgradeLinkStaysClosedAndTellsTheHostOfTheStanda
 {
     UpgradeMessageHost host;
     ASSERT_NE(host.m_hWnd, nullptr);
-    const HWND hDialog = reinterpret_cast<HWND>(static_cast<UINT_PTR>(0x1234));
+    // Above 4 GiB in a 64-bit build, the top bit set in a 32-bit one: a handle
+    // that does not arrive whole was cut or sign-extended on its way.
+    const HWND hDialog = reinterpret_cast<HWND>(~UINT_PTR{0} - 0xEDCB);
     struct Case {
         const char* what;
         LPCWSTR address;
