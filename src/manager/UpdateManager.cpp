@@ -5,8 +5,11 @@
 #include "framework/AfxException.h"
 #include "framework/AfxWin.h"
 #include "host/CommandLineUpdate.h"
+#include "host/LocalText.h"
+#include "host/UpdateApp.h"
 #include "install/KillProcessHelper.h"
 #include "net/HttpRequest.h"
+#include "resources/resource.h"
 
 #include <shlwapi.h>
 
@@ -135,8 +138,13 @@ HRESULT CUpdateManager::DoUpdate()
     if (!m_fileManager.Analyse(false))
         return 1;
     const HRESULT hr = m_fileManager.DownloadPackage();
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        // The person who pressed Install learns why nothing happens; a
+        // transfer error has said so already.
+        if ((hr == TRUST_E_BAD_DIGEST || hr == TRUST_E_NOSIGNATURE) && g_bInteractive)
+            AfxMessageBox(LoadLocalString(IDS_PACKAGE_REFUSED), MB_OK | MB_ICONSTOP);
         return hr;
+    }
     if (m_dwProcessId != 0) {
         CKillProcessHelper helper;
         helper.KillProcess(m_dwProcessId);

@@ -11,6 +11,7 @@
 #define IDS_CLOSE_AND_RETRY       1012
 #define IDS_INSTALL_COMPLETE      1013
 #define IDS_PROGRAM_QUITS         1014
+#define IDS_PACKAGE_REFUSED       1015
 
 #define IDI_UPDATE                1001
 

@@ -20,6 +20,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -125,12 +126,15 @@ protected:
     }
 
     // The silent check of a host; the dialog, when it comes, is told to install.
-    HRESULT CheckAndInstall(LoadedUpdateLibrary& lib, const std::wstring& url, DWORD processId, bool& bDialog)
+    // As the host's automatic check does it, or (bByHand) as a person who runs update.exe.
+    HRESULT CheckAndInstall(LoadedUpdateLibrary& lib, const std::wstring& url, DWORD processId, bool& bDialog,
+                            bool bByHand = false)
     {
         const std::wstring pid = std::to_wstring(processId);
         LPCWSTR argv[] = {L"update.exe", url.c_str(), L"/pid", pid.c_str()};
         std::atomic<bool> done{false};
         bDialog = false;
+        m_installBox.clear();
         std::thread person([&] {
             HWND hDlg = nullptr;
             while (!hDlg && !done)
@@ -140,13 +144,23 @@ protected:
             bDialog = true;
             WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(hDlg, IDOK)) != FALSE || done; });
             PressButton(hDlg, IDOK);
+            // A box that the install shows is read and answered.
+            while (!done) {
+                const HWND hBox = WaitForWindow(L"#32770", [&](HWND h) { return h != hDlg && ::IsWindowVisible(h); }, 200);
+                if (hBox) {
+                    m_installBox = testing_support::MessageBoxText(hBox);
+                    PressButton(hBox, IDOK);
+                    break;
+                }
+            }
         });
-        const HRESULT hr = lib.IsAutoUpdate(argv, 4);
+        const HRESULT hr = bByHand ? lib.UpdateMain(argv, 4) : lib.IsAutoUpdate(argv, 4);
         done = true;
         person.join();
         return hr;
     }
 
+    std::wstring m_installBox;  // the text of a message box shown after Install
     TestHttpServer m_server;
     TestTlsProxy m_tls;
     P256PrivateKey m_key = GeneratePrivateKey();
@@ -165,6 +179,7 @@ TEST_F(VerifiedUpdate, ASignedUpdateInstallsAndCompletesOverHttpAndHttps)
         bool bDialog = false;
         ASSERT_EQ(S_OK, CheckAndInstall(lib, url, 0, bDialog));
         EXPECT_TRUE(bDialog);
+        EXPECT_EQ(L"", m_installBox);
         EXPECT_EQ(m_package, Read(UpdateFolder() / L"update.cab"));
 
         wchar_t command[1024] = {};
@@ -207,21 +222,26 @@ TEST_F(VerifiedUpdate, EveryRefusalLeavesTheRecordThePackageAndTheHostAsTheyWere
     ChildProcess child(host, L"\"" + host + L"\" ignore");
     ASSERT_TRUE(child.Started());
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        m_tls = TestTlsProxy();
-        const std::wstring url = Serve(c.how);
-        LoadedUpdateLibrary lib;
-        bool bDialog = false;
-        EXPECT_EQ(c.result, CheckAndInstall(lib, url, child.Id(), bDialog));
-        EXPECT_EQ(c.bDialog, bDialog);
-        // An offer shown was recorded as the last offer; nothing says it was installed.
-        EXPECT_EQ(c.bDialog ? m_record + "[Update]\r\nVersion=1.1\r\nInfo=\r\n" : m_record,
-                  Read(UpdateFolder() / L"update.log"));
-        EXPECT_EQ("from an earlier run", Read(UpdateFolder() / L"update.cab"));
-        EXPECT_FALSE(fs::exists(UpdateFolder() / L"update.cab.tmp"));
-        EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), child.ExitCode());
-        if (!c.bDialog) {
-            EXPECT_FALSE(fs::exists(UpdateFolder() / L"update.ini"));
+        // A refusal at the install is told to a person who ran the update by hand;
+        // the host's automatic check reports nothing.
+        for (const bool bByHand : c.bDialog ? std::vector<bool>{false, true} : std::vector<bool>{false}) {
+            SCOPED_TRACE(std::string(c.name) + (bByHand ? ", by hand" : ""));
+            m_tls = TestTlsProxy();
+            const std::wstring url = Serve(c.how);
+            LoadedUpdateLibrary lib;
+            bool bDialog = false;
+            EXPECT_EQ(c.result, CheckAndInstall(lib, url, child.Id(), bDialog, bByHand));
+            EXPECT_EQ(c.bDialog, bDialog);
+            EXPECT_EQ(bByHand ? L"更新包未通过校验, 没有安装." : L"", m_installBox);
+            // An offer shown was recorded as the last offer; nothing says it was installed.
+            EXPECT_EQ(c.bDialog ? m_record + "[Update]\r\nVersion=1.1\r\nInfo=\r\n" : m_record,
+                      Read(UpdateFolder() / L"update.log"));
+            EXPECT_EQ("from an earlier run", Read(UpdateFolder() / L"update.cab"));
+            EXPECT_FALSE(fs::exists(UpdateFolder() / L"update.cab.tmp"));
+            EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), child.ExitCode());
+            if (!c.bDialog) {
+                EXPECT_FALSE(fs::exists(UpdateFolder() / L"update.ini"));
+            }
         }
     }
 }
