@@ -275,34 +275,24 @@ TEST_F(FileDownloadHttpTest, TransferErrorKeepsTheDestinationAndThePartialFile)
     }
 }
 
-TEST_F(FileDownloadHttpTest, ServerThatFallsSilentAfterItsHeadersIsATransferError)
+TEST_F(FileDownloadHttpTest, AServerThatFallsSilentFailsTheStartOrTheTransfer)
 {
-    HttpReply reply{200, Body(10000)};
-    reply.stall = HttpReply::Stall::AfterHeaders;
-    server.Serve("/file.bin", reply);
-    WriteAll(dest, "old");
     g_bInteractive = 0;
+    for (const auto stall : {HttpReply::Stall::BeforeHeaders, HttpReply::Stall::AfterHeaders}) {
+        const bool bBeforeHeaders = stall == HttpReply::Stall::BeforeHeaders;
+        SCOPED_TRACE(bBeforeHeaders ? "before its headers" : "after its headers");
+        HttpReply reply{200, Body(10000)};
+        reply.stall = stall;
+        server.Serve("/file.bin", reply);
+        WriteAll(dest, "old");
 
-    CFileDownloadHttp download;
-    ASSERT_EQ(S_OK, Start(download));
-    ASSERT_TRUE(WaitForEnd(download));
-    EXPECT_TRUE(download.HasStopped());
-    EXPECT_EQ("old", ReadAll(dest));
-    EXPECT_EQ("", ReadAll(temp));
-}
-
-TEST_F(FileDownloadHttpTest, ServerThatNeverAnswersFailsTheStart)
-{
-    HttpReply reply;
-    reply.stall = HttpReply::Stall::BeforeHeaders;
-    server.Serve("/file.bin", reply);
-    WriteAll(dest, "old");
-    g_bInteractive = 0;
-
-    CFileDownloadHttp download;
-    EXPECT_EQ(E_FAIL, Start(download));
-    EXPECT_TRUE(download.HasStopped());
-    EXPECT_EQ("old", ReadAll(dest));
+        CFileDownloadHttp download;
+        EXPECT_EQ(bBeforeHeaders ? E_FAIL : S_OK, Start(download));
+        ASSERT_TRUE(WaitForEnd(download));
+        EXPECT_TRUE(download.HasStopped());
+        EXPECT_EQ("old", ReadAll(dest));
+        EXPECT_EQ(bBeforeHeaders ? std::nullopt : std::optional<std::string>(""), ReadAll(temp));
+    }
 }
 
 TEST_F(FileDownloadHttpTest, ErrorStatusIsNeverSaved)
