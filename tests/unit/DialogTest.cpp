@@ -14,7 +14,6 @@
 
 #include <atomic>
 #include <functional>
-#include <thread>
 #include <vector>
 
 using namespace testing_support;
@@ -105,13 +104,6 @@ void PumpUntil(CDialog& dlg, const std::function<bool()>& done)
     }
 }
 
-bool IsDialogWindow(HWND hWnd)
-{
-    wchar_t name[16] = {};
-    ::GetClassNameW(hWnd, name, ARRAYSIZE(name));
-    return lstrcmpW(name, L"#32770") == 0;
-}
-
 class DialogTest : public testing::Test {
 protected:
     void SetUp() override
@@ -121,23 +113,10 @@ protected:
         ASSERT_TRUE(EnsurePlaceholderWindowClass(kBrowserClass));
     }
 
-    // Runs the dialog here while `act` plays the person from another thread,
-    // once the dialog's window exists. A dialog still open when `act` is done
-    // is ended with WM_QUIT so that a failing test cannot hang.
     static INT_PTR RunDriven(CDialog& dlg, const std::function<void(HWND)>& act)
     {
-        const DWORD dialogThread = ::GetCurrentThreadId();
-        std::thread person([&] {
-            HWND hDlg = WaitForWindow(nullptr, IsDialogWindow);
-            if (hDlg)
-                act(hDlg);
-            if (!hDlg || !WaitForWindowGone(hDlg)) {
-                ADD_FAILURE() << "the dialog did not end";
-                ::PostThreadMessageW(dialogThread, WM_QUIT, 0, 0);
-            }
-        });
-        const INT_PTR result = dlg.DoModal();
-        person.join();
+        INT_PTR result = 0;
+        DriveDialog([&] { result = dlg.DoModal(); }, act);
         return result;
     }
 

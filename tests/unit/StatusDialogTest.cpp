@@ -29,7 +29,6 @@
 #include <functional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace testing_support;
@@ -188,32 +187,6 @@ protected:
                                                  [&](const HttpRequestLine& r) { return r.target == target; }));
     }
 
-    // Runs `run` here while `act` plays the person once a dialog window
-    // exists. A dialog still open after `act` is ended with WM_QUIT, which is
-    // then taken from the queue again, so that a failing test cannot hang.
-    template <typename Run>
-    static auto Drive(Run run, const std::function<void(HWND)>& act)
-    {
-        const DWORD dialogThread = ::GetCurrentThreadId();
-        bool bQuitPosted = false;
-        std::thread person([&] {
-            HWND hDlg = WaitForWindow(L"#32770");
-            if (hDlg)
-                act(hDlg);
-            if (!hDlg || !WaitForWindowGone(hDlg)) {
-                ADD_FAILURE() << "the dialog did not end";
-                bQuitPosted = true;
-                ::PostThreadMessageW(dialogThread, WM_QUIT, 0, 0);
-            }
-        });
-        const auto result = run();
-        person.join();
-        MSG msg;
-        if (bQuitPosted)
-            ::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-        return result;
-    }
-
     // Each run starts afresh: what one run leaves must not reach the next.
     Outcome RunDialog(BOOL bAutoMode, const std::function<void(HWND)>& act)
     {
@@ -224,7 +197,7 @@ protected:
         if (bAutoMode)
             dlg.SetAutoMode(TRUE);
         Outcome outcome;
-        outcome.endCode = Drive([&] { return dlg.DoModal(); }, act);
+        DriveDialog([&] { outcome.endCode = dlg.DoModal(); }, act);
         outcome.result = dlg.m_hrResult;
         // Gone with its window: later work must not reach it.
         EXPECT_EQ(nullptr, Manager().m_fileManager.m_pEventSink);
@@ -240,8 +213,12 @@ protected:
         std::vector<LPCWSTR> argv = {L"update.exe", url.c_str()};
         if (m_cmd.m_dwProcessId)
             argv.insert(argv.end(), {L"/pid", pid.c_str()});
-        const auto run = [&] { return pfnExport(argv.data(), static_cast<int>(argv.size())); };
-        const HRESULT hr = act ? Drive(run, act) : run();
+        HRESULT hr = E_UNEXPECTED;
+        const auto run = [&] { hr = pfnExport(argv.data(), static_cast<int>(argv.size())); };
+        if (act)
+            DriveDialog(run, act);
+        else
+            run();
         EXPECT_EQ(nullptr, Manager().m_fileManager.m_pEventSink);
         return hr;
     }
@@ -586,11 +563,11 @@ TEST_F(StatusDialogTest, CancelEndsTheWaitAtOnceWhateverTheServerDoesAndKeepsThe
         Describe(Verdict::Offered, c.bDescription ? slow : HttpReply());
         ULONGLONG clicked = 0, returned = 0;
         const size_t nChecks = RequestCount("/check");
-        const HRESULT hr = Drive(
+        HRESULT hr = E_UNEXPECTED;
+        DriveDialog(
             [&] {
-                const HRESULT result = UpdateMain(argv, ARRAYSIZE(argv));
+                hr = UpdateMain(argv, ARRAYSIZE(argv));
                 returned = ::GetTickCount64();
-                return result;
             },
             [&](HWND h) {
                 if (c.bDescription) {
