@@ -3,9 +3,6 @@
 
 #include "framework/AfxWnd.h"
 
+// The status dialog speaks to the bar with the control's own messages.
 class CProgressCtrl : public CWnd {
-public:
-    void SetRange32(int nLower, int nUpper);
-    // Returns the previous position.
-    int SetPos(int nPos);
 };

@@ -31,15 +31,6 @@ TEST_F(CompletionMessage, DefaultTextWithoutALog)
     EXPECT_EQ(L"安装完成", box.text);
 }
 
-TEST_F(CompletionMessage, TheInstallationsOwnText)
-{
-    ::CreateDirectoryW((TestProgramFolder() + L"\\Update").c_str(), nullptr);
-    ::WritePrivateProfileStringW(L"Dialog", L"UpgradeFinished", L"已升级到 2.0", LogPath().c_str());
-    LoadedUpdateLibrary lib;
-    const AnsweredBox box = AnswerMessageBox([&] { lib.NotifyEvent(0, 0, 0); });
-    EXPECT_EQ(L"已升级到 2.0", box.text);
-}
-
 // A private installation: update.dll with the given translator beside it.
 class PrivateInstallation : public testing::Test {
 protected:
@@ -69,12 +60,6 @@ protected:
 
     std::wstring m_folder;
 };
-
-TEST_F(PrivateInstallation, TranslatorBesideTheLibraryTranslatesTheTable)
-{
-    InstallTranslator(L"vexmod.dll");
-    EXPECT_EQ(L"【Usage: \nupdate.exe <url> [/pid pid] [/s]】MiscStrings", UsageText());
-}
 
 TEST_F(PrivateInstallation, BrokenTranslatorLeavesTheTableTexts)
 {

@@ -1,5 +1,9 @@
 #include "support/WindowDriver.h"
 
+#include <gtest/gtest.h>
+
+#include <thread>
+
 namespace testing_support {
 
 namespace {
@@ -82,6 +86,27 @@ std::wstring ItemText(HWND hDialog, int id)
 std::wstring MessageBoxText(HWND hBox)
 {
     return ItemText(hBox, 0xFFFF);
+}
+
+void DriveDialog(const std::function<void()>& run, const std::function<void(HWND)>& act)
+{
+    const DWORD dialogThread = ::GetCurrentThreadId();
+    bool bQuitPosted = false;
+    std::thread person([&] {
+        HWND hDlg = WaitForWindow(L"#32770");
+        if (hDlg)
+            act(hDlg);
+        if (!hDlg || !WaitForWindowGone(hDlg)) {
+            ADD_FAILURE() << "the dialog did not end";
+            bQuitPosted = true;
+            ::PostThreadMessageW(dialogThread, WM_QUIT, 0, 0);
+        }
+    });
+    run();
+    person.join();
+    MSG msg;
+    if (bQuitPosted)
+        ::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 void PressButton(HWND hDialog, int id)

@@ -28,6 +28,12 @@ std::wstring ItemText(HWND hDialog, int id);
 // The text of a message box (its static text control).
 std::wstring MessageBoxText(HWND hBox);
 
+// Runs `run` on this thread while `act` plays the person on another one, once
+// a dialog of this process exists. A dialog still open after `act` is ended
+// with WM_QUIT, which is then taken from the queue again, so that a failing
+// test cannot hang.
+void DriveDialog(const std::function<void()>& run, const std::function<void(HWND)>& act);
+
 // Presses a dialog's button as a click would.
 void PressButton(HWND hDialog, int id);
 

@@ -1,7 +1,6 @@
 #include "host/LocalText.h"
 #include "host/ModuleInterface.h"
 #include "host/UpdateApp.h"
-#include "resources/resource.h"
 #include "update.h"
 
 #include <gtest/gtest.h>
@@ -9,17 +8,6 @@
 #include <shlwapi.h>
 
 namespace {
-
-TEST(StringTable, HoldsTheLibraryTextsInSimplifiedChinese)
-{
-    // One sample: a fault in the resource encoding shows in any Chinese text.
-    EXPECT_STREQ(L"检查完毕, 没有找到可用更新.", LoadLocalString(IDS_NO_UPDATE_FOUND));
-
-    // The table is in language 2052 only.
-    HRSRC block = ::FindResourceExW(AfxGetResourceHandle(), MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(IDS_USAGE / 16 + 1),
-                                    MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
-    EXPECT_NE(nullptr, block);
-}
 
 TEST(TranslateText, CutsLongTextsTo1023Characters)
 {

@@ -52,12 +52,10 @@ TEST(NewsPageLayout, ALocationThatWouldNotFitItsBufferIsRefused)
     const Case cases[] = {
         {L"", webPrefix + CString(L'a', 259 - webPrefix.GetLength()), true, true},
         {L"", webPrefix + CString(L'a', 260 - webPrefix.GetLength()), true, false},
-        {L"", webPrefix + CString(L'a', 4095 - webPrefix.GetLength()), true, false},
         // A refused web address does not fall back on the local page.
         {L"buy.htm", webPrefix + CString(L'a', 4095 - webPrefix.GetLength()), true, false},
         {CString(L'p', 259 - 8), L"", false, true},
         {CString(L'p', 260 - 8), L"", false, false},
-        {CString(L'p', 4095), L"", false, false},
         // Offline a long web address is not looked at.
         {L"buy.htm", webPrefix + CString(L'a', 4095 - webPrefix.GetLength()), false, true},
     };
@@ -80,8 +78,6 @@ TEST(NewsPageLayout, TheAddressTellsThePageItsBackgroundInLowerCaseHex)
     const Case cases[] = {
         {L"C:\\Host\\buy.htm", RGB(212, 208, 200), L"C:\\Host\\buy.htm?bkcolor=c8d0d4"},
         {L"C:\\Host\\buy.htm", RGB(0, 0, 0), L"C:\\Host\\buy.htm?bkcolor=0"},
-        {L"C:\\Host\\buy.htm", RGB(15, 0, 0), L"C:\\Host\\buy.htm?bkcolor=f"},
-        {L"C:\\Host\\buy.htm", RGB(255, 255, 255), L"C:\\Host\\buy.htm?bkcolor=ffffff"},
         // Appended as it stands, also after a query of the page's own.
         {L"http://shop.example/buy?ed=pro", RGB(240, 240, 240), L"http://shop.example/buy?ed=pro?bkcolor=f0f0f0"},
         {L"C:\\100%\\buy.htm", RGB(1, 2, 3), L"C:\\100%\\buy.htm?bkcolor=30201"},
@@ -123,7 +119,6 @@ TEST(NewsPageLayout, APageDeclaresItsHeightWithTheMarkerInItsFirst511Bytes)
         {"marker split across byte 511", Marked(std::string(511 - markerLength + 1, ' '), "180"), 0},
         {"with a mark, the 511 bytes include it", Marked(bom + std::string(511 - markerLength - 3 - 2, ' '), "180"),
          18},
-        {"at byte 600", Marked(std::string(600, ' '), "180"), 0},
         {"after a zero byte", Marked(std::string("x\0y", 3), "180"), 0},
         {"in other letter case", "<!--<$HEIGHT$>180", 0},
         // Under code page 936 a search by characters would take the last UTF-8 byte with the '<'.
@@ -165,11 +160,9 @@ TEST(NewsPageLayout, TheNewsBoxHasOneCappedLineMoreThanLineFeeds)
     };
     const Case cases[] = {
         {12, L"", 12},
-        {12, L"one line", 12},
         {12, L"a\nb\nc\nd", 48},
         {16, L"a\nb\nc\nd", 56},  // 4 x the cap of 14
         {14, L"a\r\nb\r\n", 42},  // only line feeds count
-        {16, L"\n\n\n", 56},
         {16, L"a\rb", 14},
     };
     for (const Case& c : cases)
@@ -207,7 +200,6 @@ TEST(NewsPageLayout, ABrowserBelowTheButtonsTopGrowsTheDialogAndMovesTheButtons)
         {"ends 40 px below the button's top", 14, 267 + 40 - 57 - 14, 40, 45},
         {"ends 1 px below", 14, 267 + 1 - 57 - 14, 1, 6},
         {"ends at the button's top", 14, 267 - 57 - 14, 0, 0},
-        {"ends above", 14, 100, 0, 0},
         {"pushed down by a long news text", 14 * 10, 163, 57 + 140 + 163 - 267, 57 + 140 + 163 - 267 + 5},
     };
     for (const Case& c : cases) {

@@ -144,7 +144,6 @@ TEST_F(UpdateManagerTest, NoDescriptionFailsTheCheck)
 
     // Not silent: the user sees why the report failed, and the check goes on.
     EXPECT_EQ(E_FAIL, Check(unreachable, 0));
-    EXPECT_EQ(0, m_manager.m_bSilent);
     EXPECT_EQ(1u, Effects().messages.size());
 }
 
@@ -176,31 +175,6 @@ TEST_F(UpdateManagerTest, TheReportRequestEndsAtItsTimeOutsAndTakesOnlyTheWeb)
     EXPECT_STREQ(L"", m_manager.ReadUrlLine(L"ftp://127.0.0.1/report"));
     EXPECT_LT(::GetTickCount64() - ftpStarted, 2000u);
     EXPECT_TRUE(Effects().messages.empty());  // silent
-}
-
-TEST_F(UpdateManagerTest, AnUpdateRunEndsTheHostAndPreparesTheExtraction)
-{
-    const std::string package = CabinetBytes(300);
-    m_server.Serve("/std.cab", HttpReply(200, package));
-    Describe("MajorVerson=1.0\r\nServicePack=4\r\nURL=" + m_server.UrlA("/std.cab") + "\r\n");
-    ChildHost host(L"quit 42");
-    ASSERT_TRUE(host.Started());
-    ASSERT_TRUE(host.WaitForWindows(1));
-
-    ASSERT_EQ(S_OK, Check(m_server.Url("/check"), 1, host.Id()));
-    EXPECT_EQ(S_OK, m_manager.DoUpdate());
-    EXPECT_EQ(42u, host.WaitForExitCode(0));
-    EXPECT_EQ(package, ReadBytes(UpdateFile(L"update.cab")));
-    EXPECT_EQ(L"\"" + ProgramFolder() + L"\" \"" + UpdateFile(L"update.cab") + L"\"", m_manager.m_strExtractArgs.Str());
-}
-
-TEST_F(UpdateManagerTest, AnUpdateRunWithoutAHostStillPreparesTheExtraction)
-{
-    m_server.Serve("/std.cab", HttpReply(200, CabinetBytes(12)));
-    Describe("MajorVerson=1.0\r\nServicePack=4\r\nURL=" + m_server.UrlA("/std.cab") + "\r\n");
-    ASSERT_EQ(S_OK, Check());
-    EXPECT_EQ(S_OK, m_manager.DoUpdate());
-    EXPECT_FALSE(m_manager.m_strExtractArgs.IsEmpty());
 }
 
 TEST_F(UpdateManagerTest, AnUpdateRunThatCannotDownloadEndsNoHost)
