@@ -472,17 +472,18 @@ int Verify(CArguments& args)
     const LPCWSTR digestKey = bPro ? L"ProCABFileSHA256" : L"CABFileSHA256";
     const LPCWSTR sizeKey = bPro ? L"ProCABFileSize" : L"CABFileSize";
     Sha256Digest expected;
-    if (!ParseSha256Hex(info.ReadString(info.m_strSection, digestKey).Str(), expected))
+    if (!ParseSha256Hex(info.GetPackageDigest(bPro).Str(), expected))
         Fail(description, section + L" has no valid " + digestKey);
-    const int nExpectedSize = info.ReadClientInt(sizeKey);
-    if (nExpectedSize <= 0)
+    // Read as the library reads it, beyond 2 GiB too.
+    const ULONGLONG nExpectedSize = info.GetPackageSize(bPro);
+    if (nExpectedSize == 0)
         Fail(description, section + L" has no valid " + sizeKey);
 
     std::wstring summary = section + L" version " + info.m_strVersion.Str() + L", expires " + expires;
     if (cabinet) {
         const std::wstring path = FullPath(*cabinet);
         const PackageFacts package = HashFile(path);
-        if (package.nSize != static_cast<ULONGLONG>(nExpectedSize))
+        if (package.nSize != nExpectedSize)
             Fail(path, std::to_wstring(package.nSize) + L" bytes; " + sizeKey + L" says " + std::to_wstring(nExpectedSize));
         if (package.digest != expected)
             Fail(path, std::wstring(L"its SHA-256 differs from ") + digestKey);

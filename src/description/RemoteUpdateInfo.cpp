@@ -25,12 +25,12 @@ CString CRemoteUpdateInfo::GetPackageURL(bool bProfessional) const
     return ReadClientString(bProfessional ? L"URL_PRO" : L"URL");
 }
 
-CString CRemoteUpdateInfo::GetTips() const { return ReadClientString(L"Tips"); }
 ULONGLONG CRemoteUpdateInfo::GetPackageSize(bool bProfessional) const
 {
     return AfxParseSize(ReadClientString(bProfessional ? L"ProCABFileSize" : L"CABFileSize").Str());
 }
 
+CString CRemoteUpdateInfo::GetTips() const { return ReadClientString(L"Tips"); }
 CString CRemoteUpdateInfo::GetPackageDigest(bool bProfessional) const
 {
     return ReadClientString(bProfessional ? L"ProCABFileSHA256" : L"CABFileSHA256");

@@ -243,3 +243,17 @@ ULONGLONG AfxParseSize(std::wstring_view text)
     const CDecimal value = ParseDecimal(text, MAXULONGLONG);
     return value.bNegative ? 0 : value.nMagnitude;
 }
+
+bool AfxParseDigits(std::wstring_view text, ULONGLONG& value)
+{
+    if (text.empty() || text.size() > 19)
+        return false;
+    ULONGLONG n = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9')
+            return false;
+        n = n * 10 + static_cast<ULONGLONG>(c - L'0');
+    }
+    value = n;
+    return true;
+}

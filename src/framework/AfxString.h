@@ -89,3 +89,6 @@ int AfxParseInt32(std::wstring_view text);
 int AfxParseInt32(std::string_view text);
 // A byte count read the same way up to 2^64 - 1; a negative number is none (0).
 ULONGLONG AfxParseSize(std::wstring_view text);
+// A protocol's number: 1 to 19 decimal digits and nothing else (no sign, no
+// blanks), so that it fits 64 bits; false for anything else.
+bool AfxParseDigits(std::wstring_view text, ULONGLONG& value);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <utility>
-#include <cwchar>
 #include <vector>
 
 namespace {
@@ -328,16 +327,7 @@ BOOL CHttpRequest::QueryHeader(DWORD dwInfoLevel, CString& strValue) const
 BOOL CHttpRequest::GetContentLength(ULONGLONG& nLength) const
 {
     CString text;
-    if (!QueryHeader(HTTP_QUERY_CONTENT_LENGTH, text) || text.IsEmpty())
-        return FALSE;
-    for (int i = 0; i < text.GetLength(); ++i) {
-        if (text[i] < L'0' || text[i] > L'9')
-            return FALSE;
-    }
-    if (text.GetLength() > 19)
-        return FALSE;  // beyond what a file can hold
-    nLength = std::wcstoull(text, nullptr, 10);
-    return TRUE;
+    return QueryHeader(HTTP_QUERY_CONTENT_LENGTH, text) && AfxParseDigits(text.Str(), nLength);
 }
 
 HRESULT CHttpRequest::Read(const BYTE** ppData, DWORD* pnRead, DWORD nMaxBytes, HANDLE hStop, ULONGLONG ullDeadline)

@@ -3,23 +3,9 @@
 #include "framework/AfxHandle.h"
 #include "net/HttpRequest.h"
 
-#include <cwchar>
 #include <string>
 
 namespace {
-
-bool ParseDecimal(std::wstring_view text, ULONGLONG& value)
-{
-    if (text.empty() || text.size() > 19)
-        return false;
-    value = 0;
-    for (wchar_t c : text) {
-        if (c < L'0' || c > L'9')
-            return false;
-        value = value * 10 + static_cast<ULONGLONG>(c - L'0');
-    }
-    return true;
-}
 
 // A validator goes back to the server in a header line of its own.
 bool IsHeaderValue(const CString& text)
@@ -61,8 +47,8 @@ bool ParseContentRange(std::wstring_view text, ULONGLONG& nFirst, ULONGLONG& nLa
     const size_t slash = text.find(L'/');
     if (dash == std::wstring_view::npos || slash == std::wstring_view::npos || dash > slash)
         return false;
-    return ParseDecimal(text.substr(0, dash), nFirst) && ParseDecimal(text.substr(dash + 1, slash - dash - 1), nLast) &&
-           ParseDecimal(text.substr(slash + 1), nTotal) && nFirst <= nLast && nLast < nTotal;
+    return AfxParseDigits(text.substr(0, dash), nFirst) && AfxParseDigits(text.substr(dash + 1, slash - dash - 1), nLast) &&
+           AfxParseDigits(text.substr(slash + 1), nTotal) && nFirst <= nLast && nLast < nTotal;
 }
 
 bool CPartialRecord::Read(LPCWSTR pszPath)
@@ -75,7 +61,7 @@ bool CPartialRecord::Read(LPCWSTR pszPath)
     ::GetPrivateProfileStringW(L"Partial", L"Total", L"", total, ARRAYSIZE(total), pszPath);
     strUrl = url;
     strValidator = validator;
-    return !strUrl.IsEmpty() && IsHeaderValue(strValidator) && ParseDecimal(total, nTotal) && nTotal > 0;
+    return !strUrl.IsEmpty() && IsHeaderValue(strValidator) && AfxParseDigits(total, nTotal) && nTotal > 0;
 }
 
 bool CPartialRecord::Write(LPCWSTR pszPath) const

@@ -8,9 +8,9 @@
 #include "host/CommandLineUpdate.h"
 #include "host/LocalText.h"
 #include "host/UpdateApp.h"
+#include "manager/ProgressFigures.h"
 #include "manager/UpdateManager.h"
 #include "resources/resource.h"
-#include "manager/ProgressFigures.h"
 #include "ui/StatusTexts.h"
 
 #include <commctrl.h>
