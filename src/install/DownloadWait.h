@@ -11,5 +11,6 @@ class CFileDownloadHttp;
 // download is cancelled; E_ABORT) or the worker ends without finishing: the
 // downloader's failure (HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED)
 // after a transfer error, or why its check refused the body).
-// askStop runs once per poll, before the finished flag is read.
+// askStop runs once per poll, after the finished flag is read: the last call
+// sees the final count.
 HRESULT WaitForDownload(CFileDownloadHttp& download, const std::function<bool()>& askStop);
