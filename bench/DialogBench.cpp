@@ -7,11 +7,13 @@
 // thread, as a person would press it.
 #include "framework/AfxWin.h"
 #include "host/CommandLineUpdate.h"
+#include "host/UpdateApp.h"
 #include "install/DownloadWait.h"
 #include "net/FileDownloadHttp.h"
 #include "resources/resource.h"
-#include "support/WindowDriver.h"
 #include "ui/DlgUpdateStatus.h"
+
+#include "base/UpdateLayout.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -20,8 +22,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-using namespace testing_support;
 
 namespace {
 
@@ -49,9 +49,47 @@ double Median(std::vector<double> values)
 
 fs::path UpdateFolder()
 {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return fs::path(path).parent_path() / L"update";
+    return fs::path(AfxGetModuleFolder(nullptr).Str()) / kUpdateFolderName;
+}
+
+// Polls pred for at most timeoutMs; true once it holds.
+template <typename Pred>
+bool WaitUntil(Pred pred, DWORD timeoutMs)
+{
+    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (pred())
+            return true;
+        if (::GetTickCount64() >= end)
+            return false;
+        ::Sleep(10);
+    }
+}
+
+BOOL CALLBACK FindOwnDialog(HWND hWnd, LPARAM lParam)
+{
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(hWnd, &owner);
+    wchar_t className[16] = {};
+    ::GetClassNameW(hWnd, className, ARRAYSIZE(className));
+    if (owner != ::GetCurrentProcessId() || std::wstring(className) != L"#32770")
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return FALSE;
+}
+
+// The status dialog of this process, once it is there; null after 30 s.
+HWND WaitForDialog()
+{
+    HWND hDlg = nullptr;
+    WaitUntil([&] { ::EnumWindows(FindOwnDialog, reinterpret_cast<LPARAM>(&hDlg)); return hDlg != nullptr; }, 30000);
+    return hDlg;
+}
+
+// As a click would: the button's own notification to the dialog.
+void PressButton(HWND hDlg, int id)
+{
+    ::PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, id)));
 }
 
 // Seconds for the bare download, polled as the package download polls; negative on failure.
@@ -77,7 +115,7 @@ double DialogInstall(LPCWSTR pszDescriptionUrl)
     cmd.m_strUrl = pszDescriptionUrl;
     LARGE_INTEGER pressed = {};
     std::thread person([&] {
-        HWND hDlg = WaitForWindow(L"#32770");
+        HWND hDlg = WaitForDialog();
         if (!hDlg)
             return;
         if (WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(hDlg, IDOK)) != FALSE; }, 60000)) {
@@ -87,13 +125,13 @@ double DialogInstall(LPCWSTR pszDescriptionUrl)
             PressButton(hDlg, IDCANCEL);
         }
     });
-    CDlgUpdateStatus dlg;
+    CDlgUpdateStatus dlg(theApp.m_pUpdateManager);
     dlg.m_pCmdLine = &cmd;
     const INT_PTR nEnd = dlg.DoModal();
     const LARGE_INTEGER end = Now();
     person.join();
-    const bool bInstalled = nEnd == IDOK && dlg.m_hrResult == S_OK && fs::exists(UpdateFolder() / L"update.cab");
-    fs::remove(UpdateFolder() / L"update.cab");
+    const bool bInstalled = nEnd == IDOK && dlg.m_hrResult == S_OK && fs::exists(UpdateFolder() / kPackageFileName);
+    fs::remove(UpdateFolder() / kPackageFileName);
     return bInstalled && pressed.QuadPart ? Seconds(pressed, end) : -1.0;
 }
 
@@ -109,7 +147,7 @@ int wmain(int argc, wchar_t** argv)
         return 3;
     fs::remove_all(UpdateFolder());
     fs::create_directories(UpdateFolder());
-    std::ofstream(UpdateFolder() / L"update.log", std::ios::binary)
+    std::ofstream(UpdateFolder() / kRecordFileName, std::ios::binary)
         << "[Files]\r\nVersion=1.0\r\nServicePack=0\r\nOEMClientName=Bench\r\n";
 
     std::vector<double> bare, dialog;

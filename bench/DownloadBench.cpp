@@ -2,7 +2,6 @@
 // does, and prints the time it took and the process's peak working set. With a
 // digest the body is checked as a package is: a cabinet of that SHA-256.
 //   download_bench.exe <address> <destination> [sha256]
-#include "host/UpdateApp.h"
 #include "install/DownloadWait.h"
 #include "install/PackageCheck.h"
 #include "net/FileDownloadHttp.h"
@@ -45,7 +44,6 @@ int wmain(int argc, wchar_t** argv)
         std::fprintf(stderr, "usage: download_bench <address> <destination> [sha256]\n");
         return 2;
     }
-    g_bInteractive = 0;  // a failure is printed, not shown
 
     LARGE_INTEGER start, end;
     LONG nReceived = 0;

@@ -1,6 +1,6 @@
 // Hashes 256 MiB in 4 KiB pieces, as the downloader feeds the hasher while it
 // writes, and prints the time it took.
-#include "verify/Sha256.h"
+#include "base/Sha256.h"
 
 #include <cstdio>
 #include <cstdlib>

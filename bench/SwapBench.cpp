@@ -8,7 +8,10 @@
 //   stage_ms=<n> swap_ms=<n> apply_ms=<n>
 // As the host ("swap_bench.exe" without arguments) it waits to be ended; started
 // again with /updated it exits at once.
-#include "CommandLine.h"
+#include "base/CommandLine.h"
+#include "base/ExtractionCommand.h"
+#include "base/Paths.h"
+#include "base/UpdateLayout.h"
 
 #include <windows.h>
 
@@ -76,16 +79,16 @@ int wmain(int argc, wchar_t** argv)
     std::error_code error;
     fs::remove_all(folder, error);
     fs::copy(argv[5], folder, fs::copy_options::recursive, error);
-    fs::create_directories(folder + L"\\update", error);
+    fs::create_directories(UpdateFolderIn(folder), error);
     wchar_t self[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::wstring host = folder + L"\\host.exe", launcher = folder + L"\\update.exe";
     if (error || !::CopyFileW(argv[2], launcher.c_str(), FALSE) ||
         !::CopyFileW(argv[3], (folder + L"\\update.dll").c_str(), FALSE) ||
-        !::CopyFileW(self, host.c_str(), FALSE) || !::CopyFileW(package.c_str(), (folder + L"\\update\\update.cab").c_str(), FALSE))
+        !::CopyFileW(self, host.c_str(), FALSE) || !::CopyFileW(package.c_str(), UpdateFileIn(folder, kPackageFileName).c_str(), FALSE))
         return Fail("cannot set up the installation");
     const std::wstring ini = folder + L"\\fake.ini";
-    const std::wstring command = BuildExtractionCommand(folder, folder + L"\\update\\update.cab");
+    const std::wstring command = BuildExtractionCommand(kExtractorName, folder, UpdateFileIn(folder, kPackageFileName));
     ::WritePrivateProfileStringW(L"Fake", L"UpdateMain", L"0", ini.c_str());
     ::WritePrivateProfileStringW(L"Fake", L"EndHost", L"1", ini.c_str());
     ::WritePrivateProfileStringW(L"Fake", L"Command", command.c_str(), ini.c_str());
@@ -100,7 +103,7 @@ int wmain(int argc, wchar_t** argv)
     ::WaitForSingleObject(hostProcess, INFINITE);
     const LARGE_INTEGER ended = Now();
     LARGE_INTEGER swapping = {};
-    const std::wstring journal = folder + L"\\update\\swap.journal";
+    const std::wstring journal = JoinPath(folder, kJournalFileName);
     while (::WaitForSingleObject(launcherProcess, 1) == WAIT_TIMEOUT) {
         if (swapping.QuadPart == 0 && FileSize(journal) != 0)
             swapping = Now();

@@ -39,7 +39,9 @@ extern "C" {
 /* Runs an interactive update in the status dialog. argv[0] is skipped.
  * S_OK after an update was prepared (or a silent check found nothing),
  * E_INVALIDARG without an address (the usage text is shown), E_ABORT when
- * the user cancelled, or the failure of the update run. */
+ * the user cancelled, TRUST_E_SUBJECT_NOT_TRUSTED when the installed record
+ * names a publisher key and the description is refused (the dialog says so),
+ * or the failure of the update run. */
 UPDATE_API UpdateMain(const LPCWSTR* argv, int argc);
 
 /* Copies the extraction command into buffer, zero-terminated and zero-padded
@@ -55,6 +57,7 @@ UPDATE_API NotifyEvent(int event, int reserved1, int reserved2);
 
 /* Checks silently; shows the status dialog only when an update is offered.
  * E_ABORT when nothing applies, E_FAIL when the service cannot be reached,
+ * TRUST_E_SUBJECT_NOT_TRUSTED when the description is refused (see UpdateMain),
  * E_INVALIDARG without an address, E_NOTIMPL when the dialog was closed
  * without installing, else the result of the update run. */
 UPDATE_API IsAutoUpdate(const LPCWSTR* argv, int argc);

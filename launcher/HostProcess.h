@@ -1,7 +1,7 @@
 // The running host named by /pid, remembered before the update ends it.
 #pragma once
 
-#include "framework/AfxHandle.h"
+#include "base/Handles.h"
 
 #include <string>
 

@@ -1,18 +1,13 @@
 // What the launcher reads from the host's command line "update.exe <url> [/pid pid] [/s]",
-// with the grammar the library applies to the same arguments.
+// with the grammar the library applies to the same arguments (base/UpdateRequest.h).
 #pragma once
 
-#include <windows.h>
+#include "base/UpdateRequest.h"
 
 #include <string>
 #include <vector>
 
-struct LaunchRequest {
-    std::wstring url;        // the first plain argument
-    DWORD processId = 0;     // the first non-zero value after the "pid" switch
-    bool silent = false;     // the "s" switch
-};
+using LaunchRequest = UpdateRequest;
 
-// args[0] is the program and is skipped. Switches begin with '-' or '/' and
-// match without regard to case; unknown switches and extra values are ignored.
+// args[0] is the program and is skipped.
 LaunchRequest ParseLaunchRequest(const std::vector<std::wstring>& args);

@@ -5,25 +5,14 @@
 #include "ProcessStart.h"
 #include "update.h"
 
+#include "base/Paths.h"
+
 #include <cwchar>
 
 namespace {
 
 // The longest command line CreateProcessW accepts.
 const int kMaxCommandLength = 32768;
-
-std::wstring FolderOf(const std::wstring& path)
-{
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-std::wstring LauncherFolder()
-{
-    wchar_t path[MAX_PATH * 4] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
-    return length == 0 || length == ARRAYSIZE(path) ? std::wstring() : FolderOf(std::wstring(path, length));
-}
 
 } // namespace
 
@@ -35,10 +24,10 @@ CLauncherSteps::CLauncherSteps(const std::vector<std::wstring>& args, const CHos
 void CLauncherSteps::RecoverInterruptedSwap()
 {
     // update.exe lives beside update.dll, whose folder is the program folder,
-    // and the library keeps its package in "update" there.
-    const std::wstring program = LauncherFolder();
+    // and the library keeps its package in its update folder there.
+    const std::wstring program = ModuleFolder(nullptr);
     CSwapFiles files;
-    FinishInterruptedSwap(files, SwapFoldersFor(program, program + L"\\update"));
+    FinishInterruptedSwap(files, InstalledSwapFolders(program));
 }
 
 HRESULT CLauncherSteps::RunUpdate()

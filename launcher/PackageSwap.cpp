@@ -1,9 +1,12 @@
 #include "PackageSwap.h"
 
-#include "CommandLine.h"
 #include "SwapPaths.h"
 
+#include "base/UpdateLayout.h"
+#include "base/UpdateLog.h"
+
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace {
@@ -32,22 +35,41 @@ bool ReadPackageEntries(ISwapFiles& files, const std::wstring& package, std::vec
 }
 
 // The record goes to the disk before its move; done mirrors the journal.
-bool Record(ISwapFiles& files, std::vector<JournalRecord>& done, JournalAction action, const std::wstring& path)
+bool Record(ISwapFiles& files, std::vector<JournalRecord>& done, const JournalRecord& record)
 {
-    const JournalRecord record = {action, path};
     if (!files.AppendJournal(FormatJournalRecord(record)))
         return false;
     done.push_back(record);
     return true;
 }
 
-bool MakeBackupFolders(ISwapFiles& files, const SwapFolders& folders, const std::wstring& relative)
+bool IsFile(FileState state)
 {
-    if (files.State(folders.backup) != FileState::Folder && !files.MakeFolder(folders.backup))
+    return state == FileState::File || state == FileState::ReadOnlyFile;
+}
+
+// The folders a swap has found to be plain folders, or made: each is looked at once.
+using CheckedFolders = std::set<std::wstring, IgnoringCaseLess>;
+
+// A folder made where none was; one that stands already must be a folder, not a link.
+bool MakeFolderIn(ISwapFiles& files, const std::wstring& path, CheckedFolders& checked)
+{
+    if (checked.count(path))
+        return true;
+    const FileState state = files.State(path);
+    if (state != FileState::Folder && (state != FileState::Missing || !files.MakeFolder(path)))
+        return false;
+    checked.insert(path);
+    return true;
+}
+
+bool MakeBackupFolders(ISwapFiles& files, const SwapFolders& folders, const std::wstring& relative,
+                       CheckedFolders& checked)
+{
+    if (!MakeFolderIn(files, folders.backup, checked))
         return false;
     for (const std::wstring& folder : ParentFolders(relative)) {
-        const std::wstring path = JoinPath(folders.backup, folder);
-        if (files.State(path) != FileState::Folder && !files.MakeFolder(path))
+        if (!MakeFolderIn(files, JoinPath(folders.backup, folder), checked))
             return false;
     }
     return true;
@@ -56,62 +78,114 @@ bool MakeBackupFolders(ISwapFiles& files, const SwapFolders& folders, const std:
 bool SwapIn(ISwapFiles& files, const SwapFolders& folders, const std::vector<std::wstring>& order,
             std::vector<JournalRecord>& done)
 {
+    if (!Record(files, done, {JournalAction::Began, folders.staging, {}}))
+        return false;
+    CheckedFolders checked;
     for (const std::wstring& relative : order) {
         for (const std::wstring& folder : ParentFolders(relative)) {
             const std::wstring path = JoinPath(folders.program, folder);
+            if (checked.count(path))
+                continue;
             const FileState state = files.State(path);
+            checked.insert(path);
             if (state == FileState::Folder)
                 continue;
-            if (state != FileState::Missing || !Record(files, done, JournalAction::MadeFolder, folder) ||
+            // A folder that is a link would take the package's files outside the program.
+            if (state != FileState::Missing || !Record(files, done, {JournalAction::MadeFolder, folder, {}}) ||
                 !files.MakeFolder(path))
                 return false;
         }
         const std::wstring target = JoinPath(folders.program, relative);
+        const std::wstring staged = JoinPath(folders.staging, relative);
         const FileState state = files.State(target);
-        // A folder, or a read-only file, where a file goes cannot be replaced.
-        if (state == FileState::Folder || state == FileState::ReadOnlyFile)
+        // A folder, a read-only file or a link where a file goes is not replaced.
+        if (state != FileState::File && state != FileState::Missing)
             return false;
+        JournalRecord backedUp = {JournalAction::BackedUp, relative, {}};
         if (state == FileState::File &&
-            (!MakeBackupFolders(files, folders, relative) || !Record(files, done, JournalAction::BackedUp, relative) ||
-             !files.Move(target, JoinPath(folders.backup, relative))))
+            (!files.Fingerprint(target, backedUp.print) || !MakeBackupFolders(files, folders, relative, checked) ||
+             !Record(files, done, backedUp) || !files.Move(target, JoinPath(folders.backup, relative))))
             return false;
-        if (!Record(files, done, JournalAction::Placed, relative) ||
-            !files.Move(JoinPath(folders.staging, relative), target))
+        JournalRecord placed = {JournalAction::Placed, relative, {}};
+        if (!IsFile(files.State(staged)) || !files.Fingerprint(staged, placed.print) || !Record(files, done, placed) ||
+            !files.Move(staged, target))
             return false;
     }
-    return Record(files, done, JournalAction::Committed, std::wstring());
+    return Record(files, done, {JournalAction::Committed, std::wstring(), {}});
 }
 
-// True when everything is as it was before the swap.
+// What the journal says of one file of the program folder.
+struct FileRecords {
+    bool backedUp = false;
+    bool placed = false;
+    FileFingerprint original;
+    FileFingerprint placedPrint;
+};
+
+bool HasPrint(ISwapFiles& files, const std::wstring& path, const FileFingerprint& expected)
+{
+    FileFingerprint print;
+    return IsFile(files.State(path)) && files.Fingerprint(path, print) && print == expected;
+}
+
+OnDisk WhatStands(ISwapFiles& files, const std::wstring& path, const FileRecords& records)
+{
+    const FileState state = files.State(path);
+    if (state == FileState::Missing)
+        return OnDisk::Missing;
+    FileFingerprint print;
+    if (!IsFile(state) || !files.Fingerprint(path, print))
+        return OnDisk::Other;
+    if (records.backedUp && print == records.original)
+        return OnDisk::Original;
+    if (records.placed && print == records.placedPrint)
+        return OnDisk::Placed;
+    return OnDisk::Other;
+}
+
+// True when everything the swap did is undone, as far as what is on the disk
+// is still what it did.
 bool RollBack(ISwapFiles& files, const SwapFolders& folders, const std::vector<JournalRecord>& records)
 {
-    std::set<std::wstring> backedUp, placed;
+    std::map<std::wstring, FileRecords> byPath;
     for (const JournalRecord& record : records) {
-        if (record.action == JournalAction::BackedUp)
-            backedUp.insert(record.path);
-        else if (record.action == JournalAction::Placed)
-            placed.insert(record.path);
+        if (record.action == JournalAction::BackedUp) {
+            byPath[record.path].backedUp = true;
+            byPath[record.path].original = record.print;
+        } else if (record.action == JournalAction::Placed) {
+            byPath[record.path].placed = true;
+            byPath[record.path].placedPrint = record.print;
+        }
     }
     bool complete = true;
+    std::set<std::wstring> undone;
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         const std::wstring target = JoinPath(folders.program, it->path);
+        // The library's own files are never the swap's, whatever a journal says.
+        if (it->path.empty() || IsInsideFolder(target, folders.update))
+            continue;
+        if (it->action == JournalAction::MadeFolder) {
+            if (files.State(target) == FileState::Folder)
+                files.RemoveFolder(target);  // one that still holds something is left
+            continue;
+        }
+        if ((it->action != JournalAction::BackedUp && it->action != JournalAction::Placed) ||
+            !undone.insert(it->path).second)
+            continue;
+        const FileRecords& file = byPath[it->path];
         const std::wstring kept = JoinPath(folders.backup, it->path);
-        const bool exists = files.State(target) != FileState::Missing;
-        switch (UndoFor(it->action, backedUp.count(it->path) != 0, placed.count(it->path) != 0, exists,
-                        files.State(kept) != FileState::Missing)) {
+        const OnDisk onDisk = WhatStands(files, target, file);
+        switch (UndoFor(file.backedUp, onDisk, file.backedUp && HasPrint(files, kept, file.original))) {
         case Undo::Nothing:
             break;
         case Undo::RemovePlaced:
             complete = files.RemoveFile(target) && complete;
             break;
-        case Undo::RemoveBackup:
-            files.RemoveFile(kept);  // the backup folder goes as a whole in any case
-            break;
         case Undo::Restore:
-            complete = (!exists || files.RemoveFile(target)) && files.Move(kept, target) && complete;
+            complete = (onDisk == OnDisk::Missing || files.RemoveFile(target)) && files.Move(kept, target) && complete;
             break;
-        case Undo::RemoveFolder:
-            files.RemoveFolder(target);  // one that still holds something is left
+        case Undo::Unresolved:
+            complete = false;
             break;
         }
     }
@@ -136,18 +210,30 @@ SwapFolders SwapFoldersFor(const std::wstring& programFolder, const std::wstring
         return folders;
     folders.program = WithoutTrailingBackslash(programFolder);
     folders.update = WithoutTrailingBackslash(updateFolder);
-    folders.staging = JoinPath(folders.update, L"staging");
-    folders.backup = JoinPath(folders.update, L"backup");
-    folders.journal = JoinPath(folders.update, L"swap.journal");
+    folders.staging = JoinPath(folders.update, kStagingFolderName);
+    folders.backup = JoinPath(folders.update, kBackupFolderName);
+    folders.journal = JoinPath(folders.program, kJournalFileName);
+    folders.oldJournal = JoinPath(folders.update, kOldJournalFileName);
     return folders;
+}
+
+SwapFolders InstalledSwapFolders(const std::wstring& programFolder)
+{
+    return SwapFoldersFor(programFolder, UpdateFolderIn(programFolder));
+}
+
+bool IsPackageName(const std::wstring& name, const SwapFolders& folders)
+{
+    // A hostile cabinet may name "..\x", or a file of the library's such as "update\update.log".
+    const std::wstring path = JoinPath(folders.program, name);
+    return IsSafeRelativePath(name) && !IsInsideFolder(path, folders.update) && !IsInsideFolder(path, folders.journal);
 }
 
 bool CheckPackageEntries(const std::vector<CabinetEntry>& entries, const SwapFolders& folders)
 {
     std::vector<std::wstring> names;
     for (const CabinetEntry& entry : entries) {
-        // A hostile cabinet may name "..\x", or a file of the library's such as "update\update.log".
-        if (!IsSafeRelativePath(entry.name) || IsInsideFolder(JoinPath(folders.program, entry.name), folders.update))
+        if (!IsPackageName(entry.name, folders))
             return false;
         names.push_back(entry.name);
     }
@@ -179,27 +265,22 @@ std::vector<std::wstring> SwapOrder(const std::vector<StagedFile>& staged)
     return order;
 }
 
-Undo UndoFor(JournalAction action, bool backedUp, bool placed, bool exists, bool backupExists)
+Undo UndoFor(bool backedUp, OnDisk target, bool backupIsOriginal)
 {
-    switch (action) {
-    case JournalAction::MadeFolder:
-        return exists ? Undo::RemoveFolder : Undo::Nothing;
-    case JournalAction::Placed:
-        // Once a backup was taken, whatever is in place now (the new file, part
-        // of it, or nothing) gives way to it; without one, the file was new.
-        if (backedUp)
-            return backupExists ? Undo::Restore : Undo::Nothing;
-        return exists ? Undo::RemovePlaced : Undo::Nothing;
-    case JournalAction::BackedUp:
-        // Ended during its move into the backup: an original still in place is
-        // whole (a move removes its source last), and the backup may be a part.
-        if (placed)
-            return Undo::Nothing;
-        if (exists)
-            return backupExists ? Undo::RemoveBackup : Undo::Nothing;
-        return backupExists ? Undo::Restore : Undo::Nothing;
-    case JournalAction::Committed:
-        break;
+    switch (target) {
+    case OnDisk::Original:
+        // Never moved, or already restored: a partial copy in the backup goes with the backup.
+        return Undo::Nothing;
+    case OnDisk::Placed:
+        // A backup that is not the original any more is not moved in: the new file stays.
+        if (!backedUp)
+            return Undo::RemovePlaced;
+        return backupIsOriginal ? Undo::Restore : Undo::Nothing;
+    case OnDisk::Missing:
+        return backupIsOriginal ? Undo::Restore : Undo::Nothing;
+    case OnDisk::Other:
+        // Not what the swap put there: left alone, and the original kept for the next run.
+        return backupIsOriginal ? Undo::Unresolved : Undo::Nothing;
     }
     return Undo::Nothing;
 }
@@ -211,28 +292,33 @@ bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstr
     std::vector<CabinetEntry> entries;
     if (folders.program.empty() || !ReadPackageEntries(files, package, entries) ||
         !CheckPackageEntries(entries, folders))
-        return false;
+        return RefusedWithLog(L"swap: the package cannot be read or holds a name it may not place");
 
     // Held until the end, the journal keeps a second launcher from swapping or
     // rolling back meanwhile. One with records is an unfinished swap, which the
     // next start rolls back: nothing is swapped over it.
     std::wstring journal;
     if (!files.OpenJournal(folders.journal, journal))
-        return false;
+        return RefusedWithLog(L"swap: the journal is held by another launcher or cannot be made");
     if (!journal.empty()) {
         files.CloseJournal(false);
-        return false;
+        return RefusedWithLog(L"swap: an unfinished swap is in the journal; nothing is swapped over it");
     }
 
+    // Made fresh: a staging or backup that is a link, or that cannot be
+    // cleared of one, would take the package's or the program's files outside.
     files.RemoveTree(folders.staging);
+    files.RemoveTree(folders.backup);
+    const FileState backup = files.State(folders.backup);
     std::vector<JournalRecord> done;
     // The extractor reports success for a broken cabinet: what it staged decides.
-    bool applied = files.MakeFolder(folders.staging) &&
-                   files.Extract(BuildExtractionCommand(folders.staging, package));
+    bool applied = (backup == FileState::Missing || backup == FileState::Folder) && files.MakeFolder(folders.staging) &&
+                   files.State(folders.staging) == FileState::Folder && files.Extract(folders.staging, package);
     if (applied) {
         const std::vector<StagedFile> staged = files.ListFiles(folders.staging);
         applied = StagedAsListed(staged, entries) && SwapIn(files, folders, SwapOrder(staged), done);
     }
+    UpdateLog(applied ? L"swap: every file is in place" : L"swap: unpacking or placing failed; rolled back");
     Finish(files, folders, applied || RollBack(files, folders, done));
     return applied;
 }
@@ -242,9 +328,14 @@ void FinishInterruptedSwap(ISwapFiles& files, const SwapFolders& folders)
     std::wstring journal;
     if (folders.program.empty() || !files.OpenJournal(folders.journal, journal))
         return;
-    const std::vector<JournalRecord> records = ParseJournal(journal);
+    // An earlier launcher's journal names no fingerprints and lies where anyone
+    // who may write the update folder could have put it: nothing is undone by it.
+    files.RemoveFile(folders.oldJournal);
+    const std::vector<JournalRecord> records = ParseJournal(journal, folders.staging);
     const bool committed = std::any_of(records.begin(), records.end(), [](const JournalRecord& record) {
         return record.action == JournalAction::Committed;
     });
+    if (!records.empty())
+        UpdateLog(L"swap: an interrupted swap is ", committed ? L"finished (it was committed)" : L"rolled back");
     Finish(files, folders, committed || RollBack(files, folders, records));
 }

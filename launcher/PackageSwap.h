@@ -5,6 +5,14 @@
 // flushed before each move, lets the next run of the launcher finish the
 // rollback of a launcher that was itself ended half way.
 //
+// The journal lives in the program folder, which only those who may change
+// the program can write, and not in the update folder, which the library
+// fills while the host runs: a journal put there by someone else would tell
+// the launcher, which may run with rights over the program, what to delete.
+// Its records carry the fingerprints of the files moved, and a rollback
+// touches only what is still exactly what the swap moved. Nothing is ever
+// written, moved or deleted through a link.
+//
 // That next run of update.exe rolls back before anything else, rather than the
 // host's NotifyEvent(0): the launcher owns the staging and may be the only one
 // who knows of it, a half-swapped program may not even start, and NotifyEvent
@@ -20,20 +28,29 @@
 
 // The folders of one swap, absolute and without a trailing backslash. The
 // update folder also holds the library's own files (update.log, update.ini,
-// update.cab), which a swap never moves.
+// update.cab), which a swap never moves, and a rollback never touches.
 struct SwapFolders {
-    std::wstring program;  // where the package's files go
-    std::wstring update;   // the package's folder
-    std::wstring staging;  // update\staging
-    std::wstring backup;   // update\backup
-    std::wstring journal;  // update\swap.journal
+    std::wstring program;     // where the package's files go
+    std::wstring update;      // the package's folder
+    std::wstring staging;     // update\staging
+    std::wstring backup;      // update\backup
+    std::wstring journal;     // program\update.journal
+    std::wstring oldJournal;  // update\swap.journal, where earlier launchers kept it
 };
 
 // All members empty unless both folders are absolute.
 SwapFolders SwapFoldersFor(const std::wstring& programFolder, const std::wstring& updateFolder);
 
-// A package that may be unpacked at all: it names files, each once, and each
-// lands inside the program folder but outside the update folder.
+// The folders of an installation whose library keeps its files in its update
+// folder inside the program folder, as it does beside update.exe.
+SwapFolders InstalledSwapFolders(const std::wstring& programFolder);
+
+// A name that a package may hold: it lands inside the program folder but
+// outside the update folder, and is not the journal's.
+bool IsPackageName(const std::wstring& name, const SwapFolders& folders);
+
+// A package that may be unpacked at all: it names files, each once, each by a
+// name IsPackageName accepts.
 bool CheckPackageEntries(const std::vector<CabinetEntry>& entries, const SwapFolders& folders);
 
 // Every file of the cabinet was staged whole, and nothing else.
@@ -42,19 +59,26 @@ bool StagedAsListed(std::vector<StagedFile> staged, std::vector<CabinetEntry> en
 // The order of the moves: by name, so that the course is the same on every run.
 std::vector<std::wstring> SwapOrder(const std::vector<StagedFile>& staged);
 
+// What stands now where the swap put a file of the program folder.
+enum class OnDisk {
+    Missing,
+    Original,  // the file the swap moved into the backup, as it was
+    Placed,    // the file the swap placed, as it placed it
+    Other,     // anything else: a link, a folder, other bytes
+};
+
 enum class Undo {
     Nothing,
     RemovePlaced,  // delete the file that the swap put there
-    RemoveBackup,  // delete what the backup holds: the original never left
-    Restore,       // delete what is there, then move the backup back
-    RemoveFolder,  // remove the folder the swap made, when empty
+    Restore,       // delete the placed file, if there, then move the original back
+    Unresolved,    // the original waits in the backup, but something else stands in its place
 };
 
-// What undoes one record, read from the last to the first. backedUp and placed:
-// whether the journal has such a record for the same path at all; exists and
-// backupExists: what is on the disk now. The answer depends only on these, so
-// a rollback that is itself ended half way can simply be run again.
-Undo UndoFor(JournalAction action, bool backedUp, bool placed, bool exists, bool backupExists);
+// What undoes the swap of one file. backedUp: the journal says its original
+// was to move into the backup; backupIsOriginal: the backup holds exactly that
+// original. The answer depends only on what is on the disk now, so a rollback
+// that is itself ended half way can simply be run again.
+Undo UndoFor(bool backedUp, OnDisk target, bool backupIsOriginal);
 
 // Unpacks the package into the staging folder and swaps it in. True when the
 // whole package is in place; false when nothing of it is (what was moved has

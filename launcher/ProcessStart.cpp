@@ -17,10 +17,11 @@ DWORD StartProcess(const wchar_t* program, const std::wstring& commandLine, cons
     return 0;
 }
 
-bool RunToEnd(const std::wstring& commandLine, DWORD& exitCode)
+bool RunToEnd(const std::wstring& program, const std::wstring& commandLine, const std::wstring& folder,
+              DWORD& exitCode)
 {
     CStartedProcess started;
-    if (StartProcess(nullptr, commandLine, nullptr, started) != 0)
+    if (StartProcess(program.c_str(), commandLine, folder.c_str(), started) != 0)
         return false;
     ::WaitForSingleObject(started.process.Get(), INFINITE);
     return ::GetExitCodeProcess(started.process.Get(), &exitCode) != FALSE;

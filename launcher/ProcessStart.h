@@ -1,7 +1,7 @@
 // Starting a program with a command line built by BuildCommandLine.
 #pragma once
 
-#include "framework/AfxHandle.h"
+#include "base/Handles.h"
 
 #include <string>
 
@@ -16,5 +16,7 @@ struct CStartedProcess {
 DWORD StartProcess(const wchar_t* program, const std::wstring& commandLine, const wchar_t* folder,
                    CStartedProcess& started);
 
-// Starts a command line and waits for its end; false when it could not be started.
-bool RunToEnd(const std::wstring& commandLine, DWORD& exitCode);
+// Starts program with the command line in folder and waits for its end; false
+// when it could not be started.
+bool RunToEnd(const std::wstring& program, const std::wstring& commandLine, const std::wstring& folder,
+              DWORD& exitCode);

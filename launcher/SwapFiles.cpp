@@ -2,9 +2,41 @@
 
 #include "ProcessStart.h"
 
+#include "base/ExtractionCommand.h"
+#include "base/ItemDeletion.h"
+#include "base/Paths.h"
+
 #include <functional>
 
+// Where the item at path must really be: its folder's real place and its own
+// name. Empty when the platform cannot tell. A folder's place is asked once: a
+// link put in its stead later still shows as a place that differs.
+std::wstring CSwapFiles::ExpectedFinalPath(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos || slash == 0)
+        return std::wstring();
+    const std::wstring parent = path.substr(0, slash);
+    auto known = m_folderPlaces.find(parent);
+    if (known == m_folderPlaces.end()) {
+        std::wstring folder = FinalPathOf(parent + (path[slash - 1] == L':' ? L"\\" : L""));
+        while (!folder.empty() && folder.back() == L'\\')
+            folder.pop_back();
+        if (folder.empty())
+            return std::wstring();
+        known = m_folderPlaces.emplace(parent, folder).first;
+    }
+    return known->second + path.substr(slash);
+}
+
 namespace {
+
+std::wstring SystemFolder()
+{
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(folder, length);
+}
 
 // Calls visit for each entry under folder, the contents of a folder before the
 // folder itself. Folders that are links are visited but not entered.
@@ -12,9 +44,9 @@ void Walk(const std::wstring& folder, const std::wstring& relative,
           const std::function<void(const std::wstring& relative, const WIN32_FIND_DATAW& found)>& visit)
 {
     WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                       nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE)
+    const CFindHandle search(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
+                                                FindExSearchNameMatch, nullptr, 0));
+    if (!search)
         return;
     do {
         const std::wstring name = found.cFileName;
@@ -24,8 +56,7 @@ void Walk(const std::wstring& folder, const std::wstring& relative,
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
             Walk(folder + L"\\" + name, path, visit);
         visit(path, found);
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
+    } while (::FindNextFileW(search.Get(), &found));
 }
 
 } // namespace
@@ -51,10 +82,17 @@ bool CSwapFiles::ReadBytes(const std::wstring& path, DWORD offset, size_t length
     return true;
 }
 
-bool CSwapFiles::Extract(const std::wstring& commandLine)
+bool CSwapFiles::Extract(const std::wstring& folder, const std::wstring& package)
 {
+    // By its full path, and started in the system folder: by its bare name the
+    // search would first find an extrac32.exe planted beside us or in our
+    // current folder, and run it with our rights.
+    const std::wstring system = SystemFolder();
+    if (system.empty())
+        return false;
+    const std::wstring extractor = system + L"\\extrac32.exe";
     DWORD exitCode = 0;
-    return RunToEnd(commandLine, exitCode) && exitCode == 0;
+    return RunToEnd(extractor, BuildExtractionCommand(extractor, folder, package), system, exitCode) && exitCode == 0;
 }
 
 FileState CSwapFiles::State(const std::wstring& path)
@@ -62,9 +100,39 @@ FileState CSwapFiles::State(const std::wstring& path)
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return FileState::Missing;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return FileState::Link;
+    // Wine reports a link to a file as a plain file, and opens the target even
+    // when asked for the link: only the place the platform reached tells.
+    const CHandle item = OpenItemItself(path, FILE_READ_ATTRIBUTES);
+    const std::wstring expected = ExpectedFinalPath(path);
+    if (!item || expected.empty() || !EqualIgnoringCase(FinalPathOf(item.Get()), expected))
+        return FileState::Link;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return FileState::Folder;
     return attributes & FILE_ATTRIBUTE_READONLY ? FileState::ReadOnlyFile : FileState::File;
+}
+
+bool CSwapFiles::Fingerprint(const std::wstring& path, FileFingerprint& print)
+{
+    CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        return false;
+    CSha256 hash;
+    std::vector<char> buffer(256 * 1024);
+    ULONGLONG size = 0;
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
+            return false;
+        if (read == 0)
+            break;
+        hash.Update(buffer.data(), read);
+        size += read;
+    }
+    print.size = size;
+    return hash.Finish(print.digest);
 }
 
 std::vector<StagedFile> CSwapFiles::ListFiles(const std::wstring& folder)
@@ -87,30 +155,25 @@ bool CSwapFiles::Move(const std::wstring& from, const std::wstring& to)
     return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) != FALSE;
 }
 
+// By handle, and only where the platform reached the item itself: DeleteFileW
+// and RemoveDirectoryW on a link delete its target under Wine.
 bool CSwapFiles::RemoveFile(const std::wstring& path)
 {
-    // A file the package marked read-only is still ours to remove.
-    return ::DeleteFileW(path.c_str()) ||
-           (::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) && ::DeleteFileW(path.c_str()));
+    const std::wstring item = ExpectedFinalPath(path);
+    return !item.empty() && DeleteSingleItem(item, false);
 }
 
 bool CSwapFiles::RemoveFolder(const std::wstring& path)
 {
-    return ::RemoveDirectoryW(path.c_str()) != FALSE;
+    const std::wstring item = ExpectedFinalPath(path);
+    return !item.empty() && DeleteSingleItem(item, true);
 }
 
 void CSwapFiles::RemoveTree(const std::wstring& path)
 {
-    if (State(path) != FileState::Folder)
-        return;
-    Walk(path, std::wstring(), [&](const std::wstring& relative, const WIN32_FIND_DATAW& found) {
-        const std::wstring entry = path + L"\\" + relative;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveFolder(entry);
-        else
-            RemoveFile(entry);
-    });
-    RemoveFolder(path);
+    const std::wstring item = ExpectedFinalPath(path);
+    if (!item.empty())
+        DeleteItemTree(item, true);
 }
 
 bool CSwapFiles::OpenJournal(const std::wstring& path, std::wstring& text)

@@ -2,12 +2,18 @@
 // decides (PackageSwap.h) it does through ISwapFiles.
 #pragma once
 
-#include "framework/AfxHandle.h"
+#include "SwapJournal.h"
 
+#include "base/Handles.h"
+
+#include <map>
 #include <string>
 #include <vector>
 
-enum class FileState { Missing, File, ReadOnlyFile, Folder };
+// Link: the item is a link (a symbolic link, a junction, any reparse point),
+// or the platform reaches it through one at its last step. The swap never
+// writes, moves or deletes through one.
+enum class FileState { Missing, File, ReadOnlyFile, Folder, Link };
 
 struct StagedFile {
     std::wstring path;  // relative to the folder listed
@@ -20,18 +26,23 @@ public:
 
     // Up to length bytes from offset on; fewer at the end of the file.
     virtual bool ReadBytes(const std::wstring& path, DWORD offset, size_t length, std::string& bytes) = 0;
-    // Runs the extractor's command line to its end; true when it exited with 0.
-    virtual bool Extract(const std::wstring& commandLine) = 0;
+    // Runs the system's extractor to its end, unpacking package into folder;
+    // true when it exited with 0.
+    virtual bool Extract(const std::wstring& folder, const std::wstring& package) = 0;
     virtual FileState State(const std::wstring& path) = 0;
+    // The size and digest of a file's bytes; false when it cannot be read whole.
+    virtual bool Fingerprint(const std::wstring& path, FileFingerprint& print) = 0;
     // Every file under folder, in no particular order.
     virtual std::vector<StagedFile> ListFiles(const std::wstring& folder) = 0;
     virtual bool MakeFolder(const std::wstring& path) = 0;
     // Moves a file to a path that does not exist yet, copying where the volume differs.
     virtual bool Move(const std::wstring& from, const std::wstring& to) = 0;
+    // Removes a file, read-only or not, or a link as a link; never a link's target.
     virtual bool RemoveFile(const std::wstring& path) = 0;
-    // Removes a folder only when it is empty.
+    // Removes a folder only when it is empty and not a link.
     virtual bool RemoveFolder(const std::wstring& path) = 0;
-    // Removes a folder and everything in it, as far as it can.
+    // Removes a folder and everything in it, as far as it can; a link, there
+    // or inside, is never followed.
     virtual void RemoveTree(const std::wstring& path) = 0;
 
     // Opens the journal for this process alone, creating it when it is absent,
@@ -48,8 +59,9 @@ public:
 class CSwapFiles : public ISwapFiles {
 public:
     bool ReadBytes(const std::wstring& path, DWORD offset, size_t length, std::string& bytes) override;
-    bool Extract(const std::wstring& commandLine) override;
+    bool Extract(const std::wstring& folder, const std::wstring& package) override;
     FileState State(const std::wstring& path) override;
+    bool Fingerprint(const std::wstring& path, FileFingerprint& print) override;
     std::vector<StagedFile> ListFiles(const std::wstring& folder) override;
     bool MakeFolder(const std::wstring& path) override;
     bool Move(const std::wstring& from, const std::wstring& to) override;
@@ -61,6 +73,9 @@ public:
     void CloseJournal(bool remove) override;
 
 private:
+    std::wstring ExpectedFinalPath(const std::wstring& path);
+
     CHandle m_journal;
     std::wstring m_journalPath;
+    std::map<std::wstring, std::wstring> m_folderPlaces;  // folder -> its real place
 };

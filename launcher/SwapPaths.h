@@ -1,5 +1,8 @@
-// Paths of a swap: names relative to the program folder, and how they compare.
+// Paths of a swap: names relative to the program folder. How names compare,
+// join and nest is the shared floor's (base/Paths.h).
 #pragma once
+
+#include "base/Paths.h"
 
 #include <string>
 #include <vector>
@@ -9,15 +12,5 @@
 // (trailing dots and blanks), no control character, '\' between parts.
 bool IsSafeRelativePath(const std::wstring& path);
 
-// path is folder or lies under it, without regard to case. Both absolute,
-// without a trailing backslash.
-bool IsInsideFolder(const std::wstring& path, const std::wstring& folder);
-
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& relative);
-
 // The folders that hold a relative path, outermost first: "a\b\c" gives "a", "a\b".
 std::vector<std::wstring> ParentFolders(const std::wstring& relative);
-
-// Ordinal comparison without regard to case, as the file system names files.
-bool LessIgnoringCase(const std::wstring& a, const std::wstring& b);
-bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b);

@@ -1,7 +1,9 @@
 #include "UpdateRun.h"
 
-#include "CommandLine.h"
 #include "HostRestart.h"
+
+#include "base/CommandLine.h"
+#include "base/UpdateLog.h"
 
 namespace {
 
@@ -9,6 +11,7 @@ namespace {
 // was, so that the user is not left without it. A host that still runs is left alone.
 int RestartAfterFailure(ILauncherSteps& steps, const std::wstring& hostPath, int exitCode)
 {
+    UpdateLog(L"no update applied (exit code ", exitCode, L"); the host is started again if it ended");
     if (!hostPath.empty() && steps.WaitForHostExit(0))
         steps.Start(hostPath, BuildCommandLine(hostPath, {}));
     return exitCode;
@@ -27,24 +30,12 @@ int ExitCodeForUpdateResult(HRESULT hr)
     return kExitUpdateFailed;
 }
 
-ExtractionTarget ParseExtractionCommand(const std::wstring& command)
-{
-    const std::vector<std::wstring> args = SplitCommandLine(command);
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (::lstrcmpiW(args[i].c_str(), L"/L") != 0)
-            continue;
-        if (i + 2 < args.size() && !args[i + 1].empty() && !args[i + 2].empty())
-            return {args[i + 1], args[i + 2]};
-        break;
-    }
-    return {};
-}
-
 int RunLauncher(ILauncherSteps& steps, const std::wstring& hostPath)
 {
     // Before the library runs: a program left half swapped may not even start.
     steps.RecoverInterruptedSwap();
     const HRESULT hr = steps.RunUpdate();
+    UpdateLog(L"the library's update returned ", LoggedResult(hr));
     if (hr != S_OK)
         return ExitCodeForUpdateResult(hr);
 
@@ -59,9 +50,11 @@ int RunLauncher(ILauncherSteps& steps, const std::wstring& hostPath)
 
     // The files of a running program cannot be replaced.
     steps.WaitForHostExit(kHostExitWaitMs);
+    UpdateLog(L"applying ", target.package, L" to ", target.folder);
     if (!steps.FileExists(target.package) || !steps.ApplyPackage(target))
         return RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
 
+    UpdateLog(L"the package is applied; ", hostPath.empty() ? L"completing here" : L"restarting the host");
     if (hostPath.empty()) {
         // No host to start again: the update is finished here.
         steps.CompleteUpdateHere();

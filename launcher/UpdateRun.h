@@ -4,6 +4,8 @@
 // the steps that touch the system come through ILauncherSteps.
 #pragma once
 
+#include "base/ExtractionCommand.h"
+
 #include <windows.h>
 
 #include <string>
@@ -18,12 +20,6 @@ enum LauncherExitCode : int {
     kExitExtractionFailed = 5,  // the package is missing, broken or refused, or could not be swapped in:
                                 // nothing of it was applied; the host was started again as it was
     kExitRestartFailed = 6,     // package applied, but the host could not be started again
-};
-
-// What the extraction command unpacks where: the two arguments after "/L".
-struct ExtractionTarget {
-    std::wstring folder;
-    std::wstring package;
 };
 
 class ILauncherSteps {
@@ -49,10 +45,6 @@ public:
 
 // The exit code for a result of UpdateMain other than S_OK.
 int ExitCodeForUpdateResult(HRESULT hr);
-
-// Both empty when the command names no folder and package, as after a check
-// that prepared nothing.
-ExtractionTarget ParseExtractionCommand(const std::wstring& command);
 
 // The whole course. hostPath is the executable of the process named by /pid,
 // empty when none was named or it could not be read.

@@ -4,7 +4,8 @@
 #include "PublishError.h"
 #include "TextCodec.h"
 
-#include "framework/AfxHandle.h"
+#include "base/Decimal.h"
+#include "base/Handles.h"
 
 #include <fci.h>
 #include <fcntl.h>
@@ -40,9 +41,10 @@ struct CabinetContext {
     {
         if (!pszName || pszName[0] != '#')
             return paths.size();
-        char* end = nullptr;
-        const unsigned long index = std::strtoul(pszName + 1, &end, 10);
-        return end && *end == '\0' && index < paths.size() ? index : paths.size();
+        ULONGLONG index = 0;
+        return ParseStrictDecimal(std::string_view(pszName + 1), index) && index < paths.size()
+                   ? static_cast<size_t>(index)
+                   : paths.size();
     }
 
     size_t Add(const std::wstring& path, const CabinetFile* pSource)
@@ -236,7 +238,7 @@ using CFciHandle = CHandleOwner<CFciTraits>;
     const int oper = erf.erfOper;
     std::wstring what = oper >= 0 && oper < static_cast<int>(ARRAYSIZE(kErrors)) ? kErrors[oper] : L"the cabinet API failed";
     if (context.dwError)
-        what += L" (" + SystemMessage(context.dwError) + L")";
+        what += L" (" + ErrorText(context.dwError) + L")";
     Fail(path, what);
 }
 

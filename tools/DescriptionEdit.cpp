@@ -55,14 +55,6 @@ std::string_view WithoutByteOrderMark(std::string_view text)
 
 } // namespace
 
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
-
 bool SplitKeyLine(std::string_view line, std::string_view& key, std::string_view& value)
 {
     const std::string_view trimmed = Trim(line);
@@ -88,6 +80,18 @@ bool SectionNameOf(std::string_view line, std::string_view& name)
     return true;
 }
 
+std::vector<std::string> SectionNamesOf(std::string_view file)
+{
+    std::vector<std::string> names;
+    for (const Line& line : SplitLines(file)) {
+        std::string_view name;
+        if (SectionNameOf(WithoutByteOrderMark(line.text), name) &&
+            std::none_of(names.begin(), names.end(), [&](const std::string& seen) { return EqualsAsciiNoCase(seen, name); }))
+            names.emplace_back(name);
+    }
+    return names;
+}
+
 bool EditDescription(std::string_view file, const SectionEdit& edit, std::string& edited)
 {
     const std::string withoutSignature = RemoveSignatureLines(file);
@@ -98,7 +102,7 @@ bool EditDescription(std::string_view file, const SectionEdit& edit, std::string
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string_view name;
         const std::string_view text = i == 0 ? WithoutByteOrderMark(lines[i].text) : lines[i].text;
-        if (SectionNameOf(text, name) && EqualNoCase(name, edit.section)) {
+        if (SectionNameOf(text, name) && EqualsAsciiNoCase(name, edit.section)) {
             if (header)
                 return false;  // the reader would take the first; the publisher meant one
             header = i;
@@ -141,7 +145,7 @@ bool EditDescription(std::string_view file, const SectionEdit& edit, std::string
         std::string lineBytes = std::string(lines[i].text) + std::string(lines[i].ending);
         if (SplitKeyLine(lines[i].text, key, value)) {
             const auto match = std::find_if(edit.values.begin(), edit.values.end(),
-                                            [&](const auto& kv) { return EqualNoCase(kv.first, key); });
+                                            [&](const auto& kv) { return EqualsAsciiNoCase(kv.first, key); });
             if (match != edit.values.end()) {
                 const size_t n = static_cast<size_t>(match - edit.values.begin());
                 if (written[n])

@@ -3,6 +3,8 @@
 // the keys written stays as it was.
 #pragma once
 
+#include "verify/ProfileSection.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -29,4 +31,6 @@ bool SplitKeyLine(std::string_view line, std::string_view& key, std::string_view
 // The name of a section line "[name]", trimmed; false for any other line.
 bool SectionNameOf(std::string_view line, std::string_view& name);
 
-bool EqualNoCase(std::string_view a, std::string_view b);
+// The names of the file's sections, in their order, each once.
+std::vector<std::string> SectionNamesOf(std::string_view file);
+

@@ -4,6 +4,7 @@
 #include "TextCodec.h"
 
 #include "description/RemoteUpdateInfo.h"
+#include "description/VersionNumber.h"
 
 #include <cstring>
 
@@ -93,26 +94,6 @@ bool NewsValueOf(std::string_view utf8, std::string& value, std::wstring& proble
     return true;
 }
 
-bool IsVersionText(std::wstring_view text)
-{
-    size_t parts = 0;
-    for (size_t start = 0;;) {
-        size_t end = text.find(L'.', start);
-        if (end == std::wstring_view::npos)
-            end = text.size();
-        const std::wstring_view part = text.substr(start, end - start);
-        if (part.empty() || part.size() > 9 || ++parts > 4)
-            return false;
-        for (wchar_t ch : part) {
-            if (ch < L'0' || ch > L'9')
-                return false;
-        }
-        if (end == text.size())
-            return true;
-        start = end + 1;
-    }
-}
-
 std::string FormatChangesFile(const DeletionLists& lists)
 {
     std::string text = std::string("; What the package needs of the installed copy, for update-publish describe --changes.\r\n[") +
@@ -141,7 +122,7 @@ bool ParseChangesFile(std::string_view bytes, DeletionLists& lists, std::wstring
         start = end + 1;
         std::string_view name, key, value;
         if (SectionNameOf(line, name)) {
-            bInSection = EqualNoCase(name, kChangesSection);
+            bInSection = EqualsAsciiNoCase(name, kChangesSection);
             bSeen = bSeen || bInSection;
         } else if (bInSection && SplitKeyLine(line, key, value)) {
             keys.emplace_back(std::string(key), std::string(value));
@@ -149,7 +130,7 @@ bool ParseChangesFile(std::string_view bytes, DeletionLists& lists, std::wstring
     }
     auto find = [&](const std::string& wanted, std::wstring& text) {
         for (const auto& kv : keys) {
-            if (EqualNoCase(kv.first, wanted))
+            if (EqualsAsciiNoCase(kv.first, wanted))
                 return DecodeUtf8(kv.second, text);
         }
         return false;

@@ -17,9 +17,6 @@ bool NewsValueOf(std::string_view utf8, std::string& value, std::wstring& proble
 // them) and not wholly in quotes (the reader drops them).
 bool IsProfileValue(std::wstring_view value, std::wstring& problem);
 
-// One to four dot-separated numbers of at most nine digits: "1.1", "2.0.3.17".
-bool IsVersionText(std::wstring_view text);
-
 // What a package built from two releases asks of the installed copy: the
 // version it applies to and what to delete after unpacking.
 struct DeletionLists {

@@ -2,7 +2,8 @@
 
 #include "PublishError.h"
 
-#include "framework/AfxHandle.h"
+#include "base/Handles.h"
+#include "base/Paths.h"
 
 #include <algorithm>
 #include <vector>
@@ -105,12 +106,4 @@ std::wstring FullPath(const std::wstring& path)
     while (result.size() > 3 && (result.back() == L'\\' || result.back() == L'/'))
         result.pop_back();
     return result;
-}
-
-std::wstring FolderOf(const std::wstring& path)
-{
-    const size_t slash = path.find_last_of(L"\\/");
-    if (slash == std::wstring::npos)
-        return L".";
-    return slash == 2 && path[1] == L':' ? path.substr(0, 3) : path.substr(0, slash);
 }

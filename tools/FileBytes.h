@@ -35,6 +35,3 @@ bool FolderExists(const std::wstring& path);
 
 // The full form of a path given on the command line.
 std::wstring FullPath(const std::wstring& path);
-
-// The folder part of a full path, without the final backslash.
-std::wstring FolderOf(const std::wstring& path);

@@ -1,5 +1,6 @@
 #include "KeyFile.h"
 
+#include "FileBytes.h"
 #include "PublishError.h"
 
 #include "verify/Base64.h"
@@ -204,6 +205,19 @@ bool ParsePrivateKeyPem(std::string_view pem, P256PrivateKey& key, std::wstring&
     return bParsed;
 }
 
+P256PrivateKey LoadPrivateKeyFile(const std::wstring& path)
+{
+    const size_t kMaxKeyFile = 64 * 1024;
+    P256PrivateKey key;
+    std::wstring problem;
+    std::string pem = ReadWholeFile(path, kMaxKeyFile);
+    const bool bParsed = ParsePrivateKeyPem(pem, key, problem);
+    ::SecureZeroMemory(&pem[0], pem.size());
+    if (!bParsed)
+        Fail(path, problem);
+    return key;
+}
+
 std::string FormatPrivateKeyPem(const P256PrivateKey& key)
 {
     static const BYTE kVersion[] = {1};
@@ -290,4 +304,13 @@ std::string SignDescription(std::string_view description, const CSigningKey& key
         throw CPublishError{L"the platform could not hash the description"};
     const std::vector<BYTE> der = EncodeEcdsaSignature(key.Sign(digest));
     return message + kSignatureLinePrefix + EncodeBase64(der.data(), der.size()) + lineBreak;
+}
+
+std::string SignStatement(std::string_view text, const CSigningKey& key)
+{
+    Sha256Digest digest;
+    if (!Sha256Of(text.data(), text.size(), digest))
+        throw CPublishError{L"the platform could not hash a statement"};
+    const std::vector<BYTE> der = EncodeEcdsaSignature(key.Sign(digest));
+    return EncodeBase64(der.data(), der.size());
 }

@@ -3,9 +3,9 @@
 // also with an "EC PARAMETERS" block in front, or as PKCS#8 "PRIVATE KEY").
 #pragma once
 
-#include "verify/CngHandle.h"
+#include "base/CngHandle.h"
 #include "verify/EcdsaP256.h"
-#include "verify/Sha256.h"
+#include "base/Sha256.h"
 
 #include <array>
 #include <string>
@@ -25,6 +25,9 @@ struct P256PrivateKey {
 // The key of a PEM file's text; false with a reason for anything else
 // (another curve, an encrypted key, no key, two keys, a key without its public point).
 bool ParsePrivateKeyPem(std::string_view pem, P256PrivateKey& key, std::wstring& problem);
+
+// The key of a PEM file; throws naming the file and what is wrong with it.
+P256PrivateKey LoadPrivateKeyFile(const std::wstring& path);
 
 // The file as openssl writes it: "EC PRIVATE KEY" with the curve and the public point.
 std::string FormatPrivateKeyPem(const P256PrivateKey& key);
@@ -52,3 +55,7 @@ private:
 // The description with its signature as the last line, in place of any
 // earlier one; empty when it holds nothing to sign. Throws when the platform fails.
 std::string SignDescription(std::string_view description, const CSigningKey& key);
+
+// The base64 of the DER signature over exactly the bytes of text, as a root
+// signs the statements of the trust chain. Throws when the platform fails.
+std::string SignStatement(std::string_view text, const CSigningKey& key);

@@ -1,21 +1,33 @@
 #include "Publish.h"
 
+#include "Arguments.h"
 #include "Cabinet.h"
 #include "Console.h"
 #include "DescriptionEdit.h"
 #include "DescriptionValues.h"
 #include "FileBytes.h"
+#include "InstallationCheck.h"
 #include "KeyFile.h"
 #include "PublishError.h"
 #include "ReleaseTree.h"
 #include "TextCodec.h"
+#include "TrustVerbs.h"
 
+#include "base/Decimal.h"
+#include "base/Paths.h"
+#include "base/UpdateLayout.h"
+
+#include "description/ReleaseControl.h"
 #include "description/RemoteUpdateInfo.h"
+#include "description/TrustRecord.h"
 #include "install/DescriptionSafety.h"
+#include "install/OfferAnalysis.h"
+#include "install/OfferReason.h"
+#include "net/ServiceAddress.h"
 #include "verify/Base64.h"
 #include "verify/DescriptionSignature.h"
 #include "verify/Expires.h"
-#include "verify/Sha256.h"
+#include "base/Sha256.h"
 
 #include <climits>
 #include <map>
@@ -25,7 +37,7 @@ namespace {
 
 const wchar_t kUsage[] =
     L"usage: update-publish <verb> ...\n"
-    L"  keygen <key.pem>            make a key pair, print its PublisherKey value\n"
+    L"  keygen <key.pem>            make a key pair (a signing key or a root), print its public value\n"
     L"  pubkey <key.pem>            print the PublisherKey value of a private key\n"
     L"  pack <release> <package.cab>\n"
     L"                              every file of the release folder\n"
@@ -34,109 +46,24 @@ const wchar_t kUsage[] =
     L"  describe <update.ini> --client <name> --version <v> --sp <n> --url <address>\n"
     L"           --cab <package.cab> --expires <YYYY-MM-DDTHH:MM:SSZ>\n"
     L"           [--news <utf-8 text file>] [--changes <changes.ini>] [--can-update 0|1] [--pro]\n"
-    L"                              write the client's section; without --changes the package\n"
-    L"                              is a full one (no deletions, no ValidVersion)\n"
-    L"  sign <update.ini> --key <key.pem>\n"
-    L"  verify <update.ini> --publisher-key <value> [--client <name> [--pro] [--cab <package.cab>]]\n"
+    L"           [--channel <name>] [--rollout <percent>] [--recall <version>,...]\n"
+    L"                              write the client's (or its channel's) section with the next\n"
+    L"                              Serial, which the client's other channels take too; without\n"
+    L"                              --changes the package is a full one\n"
+    L"  certify <chain.ini> --root <root.pem> --signing-key <value> --id <id> --until <time>\n"
+    L"                              the root certifies a signing key for descriptions\n"
+    L"  revoke <chain.ini> --root <root.pem> --id <id>\n"
+    L"  rotate <chain.ini> --root <root.pem> --new-root <new root.pem>\n"
+    L"  sign <update.ini> --key <key.pem> [--chain <chain.ini>]\n"
+    L"  verify <update.ini> (--publisher-key <value> | --root <value>)\n"
+    L"         [--client <name> [--channel <name>] [--pro] [--cab <package.cab>]]\n"
+    L"  check <installation folder> [--address <service address>] [--description <update.ini>]\n"
+    L"                              what an update will do in an installed copy, and what is wrong\n"
     L"Names written into update.ini use this machine's ANSI code page, as the library reads them;\n"
     L"the news is UTF-8.";
 
 const size_t kMaxDescription = 16 * 1024 * 1024;
-const size_t kMaxKeyFile = 64 * 1024;
 const size_t kMaxNews = 1024 * 1024;
-
-struct CUsageError {
-    std::wstring message;
-};
-
-// The words after the verb: positional ones in order, and "--name value" or "--flag".
-class CArguments {
-public:
-    CArguments(const std::vector<std::wstring>& args, std::vector<std::wstring> flags)
-    {
-        for (size_t i = 1; i < args.size(); ++i) {
-            const std::wstring& word = args[i];
-            if (word.size() > 2 && word.compare(0, 2, L"--") == 0) {
-                const std::wstring name = word.substr(2);
-                if (m_options.count(name) || m_flags.count(name))
-                    throw CUsageError{L"--" + name + L" given twice"};
-                bool bFlag = false;
-                for (const std::wstring& flag : flags)
-                    bFlag = bFlag || flag == name;
-                if (bFlag) {
-                    m_flags[name] = false;
-                } else {
-                    if (i + 1 == args.size())
-                        throw CUsageError{L"--" + name + L" needs a value"};
-                    m_options[name] = {args[++i], false};
-                }
-            } else {
-                m_positional.push_back(word);
-            }
-        }
-    }
-
-    const std::wstring& Positional(size_t n, size_t count)
-    {
-        if (m_positional.size() != count)
-            throw CUsageError{L"expected " + std::to_wstring(count) + L" names, got " + std::to_wstring(m_positional.size())};
-        return m_positional[n];
-    }
-
-    std::optional<std::wstring> Option(const std::wstring& name)
-    {
-        auto found = m_options.find(name);
-        if (found == m_options.end())
-            return std::nullopt;
-        found->second.second = true;
-        return found->second.first;
-    }
-
-    std::wstring Required(const std::wstring& name)
-    {
-        std::optional<std::wstring> value = Option(name);
-        if (!value)
-            throw CUsageError{L"--" + name + L" is required"};
-        return *value;
-    }
-
-    bool Flag(const std::wstring& name)
-    {
-        auto found = m_flags.find(name);
-        if (found == m_flags.end())
-            return false;
-        found->second = true;
-        return true;
-    }
-
-    // Every option given must have been asked for by the verb.
-    void CheckAllUsed() const
-    {
-        for (const auto& option : m_options)
-            if (!option.second.second)
-                throw CUsageError{L"unknown option --" + option.first};
-        for (const auto& flag : m_flags)
-            if (!flag.second)
-                throw CUsageError{L"unknown option --" + flag.first};
-    }
-
-private:
-    std::vector<std::wstring> m_positional;
-    std::map<std::wstring, std::pair<std::wstring, bool>> m_options;  // value, asked for
-    std::map<std::wstring, bool> m_flags;                             // asked for
-};
-
-P256PrivateKey LoadKey(const std::wstring& path)
-{
-    P256PrivateKey key;
-    std::wstring problem;
-    std::string pem = ReadWholeFile(path, kMaxKeyFile);
-    const bool bParsed = ParsePrivateKeyPem(pem, key, problem);
-    ::SecureZeroMemory(&pem[0], pem.size());
-    if (!bParsed)
-        Fail(path, problem);
-    return key;
-}
 
 struct PackageFacts {
     ULONGLONG nSize = 0;
@@ -169,10 +96,7 @@ PackageFacts HashFile(const std::wstring& path)
 // An output must not land in a release it is made from: the next run would pack it.
 void CheckOutside(const std::wstring& output, const Release& release)
 {
-    const std::wstring prefix = release.root + L"\\";
-    if (output.size() > prefix.size() &&
-        ::CompareStringOrdinal(output.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
-                               static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL)
+    if (output.size() > release.root.size() && IsInsideFolder(output, release.root))
         Fail(output, L"inside the release folder " + release.root);
 }
 
@@ -222,7 +146,7 @@ int PubKey(CArguments& args)
 {
     const std::wstring path = FullPath(args.Positional(0, 1));
     args.CheckAllUsed();
-    PrintLine(PublisherKeyOf(LoadKey(path)));
+    PrintLine(PublisherKeyOf(LoadPrivateKeyFile(path)));
     return 0;
 }
 
@@ -232,6 +156,7 @@ int Pack(CArguments& args)
     const std::wstring cabinet = FullPath(args.Positional(1, 2));
     args.CheckAllUsed();
     const Release release = ListRelease(folder);
+    CheckPackageNames(release);
     CheckOutside(cabinet, release);
     std::vector<CabinetFile> files;
     for (const ReleaseEntry& entry : release.entries) {
@@ -260,6 +185,9 @@ int Diff(CArguments& args)
 
     const Release oldRelease = ListRelease(oldFolder);
     const Release newRelease = ListRelease(newFolder);
+    // The old release's names end up in the deletion lists, which the library refuses alike.
+    CheckPackageNames(oldRelease);
+    CheckPackageNames(newRelease);
     for (const std::wstring& output : {cabinet, changesFile}) {
         CheckOutside(output, oldRelease);
         CheckOutside(output, newRelease);
@@ -300,28 +228,18 @@ std::string AnsiValue(const std::wstring& what, const std::wstring& value)
     return bytes;
 }
 
-bool IsDigits(const std::wstring& text, size_t nMaxDigits)
-{
-    if (text.empty() || text.size() > nMaxDigits)
-        return false;
-    for (wchar_t ch : text)
-        if (ch < L'0' || ch > L'9')
-            return false;
-    return true;
-}
-
 // Keys of the deletion lists and ValidVersion: a package replaces all of them.
 bool IsDeletionKey(std::string_view key)
 {
     auto numbered = [&](std::string_view stem) {
-        if (key.size() <= stem.size() || !EqualNoCase(key.substr(0, stem.size()), stem))
+        if (key.size() <= stem.size() || !EqualsAsciiNoCase(key.substr(0, stem.size()), stem))
             return false;
         for (char ch : key.substr(stem.size()))
             if (ch < '0' || ch > '9')
                 return false;
         return true;
     };
-    return EqualNoCase(key, "ValidVersion") || EqualNoCase(key, "DelFileCount") || EqualNoCase(key, "DelDirCount") ||
+    return EqualsAsciiNoCase(key, "ValidVersion") || EqualsAsciiNoCase(key, "DelFileCount") || EqualsAsciiNoCase(key, "DelDirCount") ||
            numbered("DelFile") || numbered("DelDirName");
 }
 
@@ -331,15 +249,71 @@ void AddDeletionEntries(SectionEdit& edit, const std::wstring& changesFile, cons
         edit.values.emplace_back(countKey, std::to_string(entries.size()));
         for (size_t i = 0; i < entries.size(); ++i) {
             CString resolved;
-            // The library deletes only what lies strictly inside the program folder.
+            // The library deletes only what lies strictly inside the program folder, and nothing of its update folder.
             if (!ResolveDeletionPath(L"C:\\Program", entries[i].c_str(), resolved))
                 Fail(changesFile, L"\"" + entries[i] + L"\" is not a path inside the program folder");
+            if (PathsOverlap(resolved, UpdateFolderIn(L"C:\\Program").c_str()))
+                Fail(changesFile, L"\"" + entries[i] + L"\" is the update folder or lies in it; the library never deletes there");
             edit.values.emplace_back(entryKey + std::to_string(i + 1), AnsiValue(changesFile, entries[i]));
         }
     };
     edit.values.emplace_back("ValidVersion", AsciiOf(lists.validVersion));
     add("DelFileCount", "DelFile", lists.files);
     add("DelDirCount", "DelDirName", lists.folders);
+}
+
+void Warn(const std::wstring& subject, const std::wstring& what)
+{
+    PrintErrorLine(L"update-publish: warning: " + subject + L": " + what);
+}
+
+// The release a section replaces is installed where the new one must be
+// offered: a release that would not be is published to nobody.
+void WarnUnoffered(const std::wstring& description, const std::wstring& section, const std::wstring& version,
+                   UINT nServicePack, bool bPro, int nCanUpdate)
+{
+    COfferFacts facts;
+    facts.strOfferedVersion = version.c_str();
+    facts.nOfferedPack = nServicePack;
+    facts.nCanUpdate = nCanUpdate;
+    if (FileExists(description)) {
+        CRemoteUpdateInfo replaced(description.c_str());
+        replaced.LoadSection(section.c_str());
+        facts.strInstalledVersion = replaced.m_strVersion;
+        facts.nInstalledPack = bPro ? replaced.m_nServiceProPack : replaced.m_nServicePack;
+    }
+    // A refresh of the same release (another address, say) replaces nothing older.
+    const bool bSameRelease = facts.strInstalledVersion == facts.strOfferedVersion &&
+                              facts.nInstalledPack == facts.nOfferedPack;
+    if (bSameRelease)
+        return;
+    if (!facts.strInstalledVersion.IsEmpty()) {
+        const EOfferVerdict verdict = JudgeOffer(facts);
+        if (verdict != EOfferVerdict::Applies && verdict != EOfferVerdict::Elsewhere)
+            Warn(description, L"over the release it replaces, " + OfferVerdictReason(facts, verdict).Str());
+    } else if (nServicePack == 0) {
+        Warn(description, L"service pack 0 is never offered over an installed release of another version: "
+                          L"raise the service pack with every release");
+    }
+}
+
+// The channel, rollout and recall as the library reads them.
+void CheckReleaseControl(const std::wstring& version, const std::wstring& channel,
+                         const std::optional<std::wstring>& rollout, const std::optional<std::wstring>& recall)
+{
+    if (!channel.empty() && !IsChannelName(channel.c_str()))
+        Fail(L"--channel", L"\"" + channel + L"\" is not 1 to 32 of A-Z a-z 0-9 - _");
+    UINT nHundredths = 0;
+    if (rollout && !ParseRolloutPercent(rollout->c_str(), nHundredths))
+        Fail(L"--rollout", L"\"" + *rollout + L"\" is not a percentage from 0 to 100 with at most two decimals");
+    std::vector<CVersionNumber> recalled;
+    if (recall && !ParseRecallList(recall->c_str(), recalled))
+        Fail(L"--recall", L"\"" + *recall + L"\" is not a list of versions such as 2.1,2.1.1");
+    // A recall sends installations back to this release; one at or below it could not go back.
+    for (const CVersionNumber& bad : recalled) {
+        if (!ParseVersion(version.c_str()).IsLessThan(bad))
+            Fail(L"--recall", L"\"" + *recall + L"\" names a version not above the offered " + version);
+    }
 }
 
 int Describe(CArguments& args)
@@ -354,6 +328,9 @@ int Describe(CArguments& args)
     const std::optional<std::wstring> news = args.Option(L"news");
     const std::optional<std::wstring> changes = args.Option(L"changes");
     const std::wstring canUpdate = args.Option(L"can-update").value_or(L"1");
+    const std::wstring channel = args.Option(L"channel").value_or(L"");
+    const std::optional<std::wstring> rollout = args.Option(L"rollout");
+    const std::optional<std::wstring> recall = args.Option(L"recall");
     const bool bPro = args.Flag(L"pro");
     args.CheckAllUsed();
 
@@ -361,8 +338,12 @@ int Describe(CArguments& args)
         Fail(L"--client", L"\"" + client + L"\" is not a client name");
     if (!IsVersionText(version))
         Fail(L"--version", L"\"" + version + L"\" is not a version such as 1.2 or 1.2.3.4");
-    if (!IsDigits(servicePack, 9))
+    ULONGLONG nServicePack = 0;
+    if (!ParseStrictDecimal(servicePack, nServicePack, 9))
         Fail(L"--sp", L"\"" + servicePack + L"\" is not a service-pack number");
+    // The library downloads nothing else.
+    if (!IsServiceAddress(url.c_str()))
+        Fail(L"--url", L"\"" + url + L"\" is not an http:// or https:// address with a server");
     if (canUpdate != L"0" && canUpdate != L"1")
         Fail(L"--can-update", L"\"" + canUpdate + L"\" is neither 0 nor 1");
     switch (CheckExpires(expires, CurrentUtcTicks())) {
@@ -370,15 +351,21 @@ int Describe(CArguments& args)
     case ExpiryVerdict::Expired: Fail(L"--expires", expires + L" has passed");
     case ExpiryVerdict::Malformed: Fail(L"--expires", L"\"" + expires + L"\" is not a UTC time such as 2030-01-31T12:00:00Z");
     }
+    CheckReleaseControl(version, channel, rollout, recall);
 
     const PackageFacts package = HashFile(cabinet);
     // The library reads the size as a signed 32-bit number.
     if (package.nSize == 0 || package.nSize > INT_MAX)
         Fail(cabinet, L"not a package size the library can read");
 
+    const std::string old = FileExists(description) ? ReadDescription(description) : std::string();
     SectionEdit edit;
-    edit.section = AnsiValue(L"--client", L"OEMClient_" + client);
-    edit.removes = IsDeletionKey;
+    edit.section = AnsiValue(L"--client", ClientSectionName(client.c_str(), channel.c_str()).Str());
+    // What a section says of one release must not hold for the next one by being left behind.
+    edit.removes = [](std::string_view key) {
+        return IsDeletionKey(key) || EqualsAsciiNoCase(key, "Rollout") || EqualsAsciiNoCase(key, "Recall");
+    };
+    const ULONGLONG serial = NextSerial(old);
     edit.values.emplace_back("MajorVerson", AsciiOf(version));
     edit.values.emplace_back(bPro ? "ServiceProPack" : "ServicePack", AsciiOf(servicePack));
     edit.values.emplace_back("CanUpdate", AsciiOf(canUpdate));
@@ -386,6 +373,11 @@ int Describe(CArguments& args)
     edit.values.emplace_back(bPro ? "ProCABFileSize" : "CABFileSize", std::to_string(package.nSize));
     edit.values.emplace_back(bPro ? "ProCABFileSHA256" : "CABFileSHA256", AsciiOf(FormatSha256Hex(package.digest)));
     edit.values.emplace_back("Expires", AsciiOf(expires));
+    edit.values.emplace_back("Serial", std::to_string(serial));
+    if (rollout)
+        edit.values.emplace_back("Rollout", AsciiOf(*rollout));
+    if (recall)
+        edit.values.emplace_back("Recall", AsciiOf(*recall));
     if (news) {
         const std::wstring path = FullPath(*news);
         std::string value;
@@ -403,26 +395,77 @@ int Describe(CArguments& args)
         AddDeletionEntries(edit, path, lists);
     }
 
-    const std::string old = FileExists(description) ? ReadDescription(description) : std::string();
+    WarnUnoffered(description, ClientSectionName(client.c_str(), channel.c_str()).Str(), version,
+                  static_cast<UINT>(nServicePack), bPro, canUpdate == L"1" ? 1 : 0);
     std::string edited;
+    const std::wstring section = L"[" + ClientSectionName(client.c_str(), channel.c_str()).Str() + L"]";
     if (!EditDescription(old, edit, edited))
-        Fail(description, L"the section [OEMClient_" + client + L"] appears twice");
+        Fail(description, L"the section " + section + L" appears twice");
+    // One serial for all the client's channels: an installation remembers the
+    // highest it acted on, and one whose channel's section goes, or that
+    // changes channel, must not then meet a lower one in the section it reads.
+    const std::string channelPrefix = AnsiValue(L"--client", ClientSectionName(client.c_str(), L"").Str()) + "@";
+    for (const std::string& other : SectionNamesOf(edited)) {
+        const bool bSameClient = EqualsAsciiNoCase(other, channelPrefix.substr(0, channelPrefix.size() - 1)) ||
+                                 EqualsAsciiNoCase(std::string_view(other).substr(0, channelPrefix.size()), channelPrefix);
+        if (!bSameClient || EqualsAsciiNoCase(other, edit.section))
+            continue;
+        std::string raised;
+        if (!EditDescription(edited, SectionEdit{other, {{"Serial", std::to_string(serial)}}, nullptr}, raised))
+            Fail(description, L"a section of the client's channels appears twice");
+        edited.swap(raised);
+    }
     WriteFileAtomically(description, edited, true);
-    PrintLine(description + L": [OEMClient_" + client + L"] " + version + (bPro ? L" professional" : L"") +
-              L" service pack " + servicePack + L", package " + std::to_wstring(package.nSize) +
-              L" bytes; not signed");
+    std::wstring control;
+    if (rollout)
+        control += L", rollout " + *rollout + L"%";
+    if (recall)
+        control += L", recalls " + *recall;
+    PrintLine(description + L": " + section + L" " + version + (bPro ? L" professional" : L"") + L" service pack " +
+              servicePack + L", package " + std::to_wstring(package.nSize) + L" bytes, serial " +
+              std::to_wstring(serial) + control + L"; not signed");
     return 0;
+}
+
+// Signing does not make a stale section good again: clients with a key refuse it.
+void WarnExpired(const std::wstring& description)
+{
+    std::vector<wchar_t> names(64 * 1024);
+    const DWORD n = ::GetPrivateProfileSectionNamesW(names.data(), static_cast<DWORD>(names.size()),
+                                                     description.c_str());
+    CRemoteUpdateInfo info(description.c_str());
+    for (DWORD i = 0; i < n && names[i];) {
+        const std::wstring section(names.data() + i);
+        i += static_cast<DWORD>(section.size()) + 1;
+        if (!StartsWithIgnoringCase(section, L"OEMClient_"))
+            continue;
+        const std::wstring expires = info.ReadString(section.c_str(), L"Expires").Str();
+        switch (CheckExpires(expires, CurrentUtcTicks())) {
+        case ExpiryVerdict::Valid: break;
+        case ExpiryVerdict::Expired:
+            Warn(description, L"[" + section + L"] expired at " + expires + L": clients with a key refuse it");
+            break;
+        case ExpiryVerdict::Malformed:
+            Warn(description, L"[" + section + L"] has no valid Expires: clients with a key refuse it");
+            break;
+        }
+    }
 }
 
 int Sign(CArguments& args)
 {
     const std::wstring description = FullPath(args.Positional(0, 1));
     const std::wstring keyFile = FullPath(args.Required(L"key"));
+    const std::optional<std::wstring> chainFile = args.Option(L"chain");
     args.CheckAllUsed();
-    const P256PrivateKey key = LoadKey(keyFile);
+    const P256PrivateKey key = LoadPrivateKeyFile(keyFile);
     const CSigningKey signingKey(key);
 
-    const std::string signedFile = SignDescription(ReadDescription(description), signingKey);
+    std::string unsignedFile = ReadDescription(description);
+    CertificateStatement certificate;
+    if (chainFile)
+        unsignedFile = WithChain(unsignedFile, FullPath(*chainFile), key, certificate);
+    const std::string signedFile = SignDescription(unsignedFile, signingKey);
     if (signedFile.empty())
         Fail(description, L"nothing to sign");
 
@@ -433,40 +476,48 @@ int Sign(CArguments& args)
         Fail(keyFile, std::wstring(L"the signature made does not verify (") + DescribeSignatureVerdict(verdict) +
                           L"); is the public point the private key's own?");
     WriteFileAtomically(description, signedFile, true);
-    PrintLine(description + L": signed for PublisherKey " + publisherKey);
+    WarnExpired(description);
+    if (chainFile)
+        PrintLine(description + L": signed with the key certified as \"" + WidenAscii(certificate.id) + L"\" until " +
+                  WidenAscii(certificate.until));
+    else
+        PrintLine(description + L": signed for PublisherKey " + publisherKey);
     return 0;
 }
 
 int Verify(CArguments& args)
 {
     const std::wstring description = FullPath(args.Positional(0, 1));
-    const std::wstring publisherKey = args.Required(L"publisher-key");
+    const TrustPins pins{args.Option(L"root").value_or(L""), args.Option(L"publisher-key").value_or(L"")};
     const std::optional<std::wstring> client = args.Option(L"client");
+    const std::wstring channel = args.Option(L"channel").value_or(L"");
     const std::optional<std::wstring> cabinet = args.Option(L"cab");
     const bool bPro = args.Flag(L"pro");
     args.CheckAllUsed();
-    if ((cabinet || bPro) && !client)
-        throw CUsageError{L"--cab and --pro need --client"};
+    if (pins.roots.empty() && pins.directKeys.empty())
+        throw CUsageError{L"--publisher-key or --root is required"};
+    if ((cabinet || bPro || !channel.empty()) && !client)
+        throw CUsageError{L"--cab, --channel and --pro need --client"};
 
-    const SignatureVerdict verdict = VerifyDescriptionSignature(ReadWholeFile(description, kMaxDescription), publisherKey);
-    if (verdict != SignatureVerdict::Verified)
-        Fail(description, DescribeSignatureVerdict(verdict));
-    PrintLine(description + L": " + DescribeSignatureVerdict(verdict));
+    // Judged as an installation that has seen nothing yet judges it, now.
+    const ULONGLONG now = CurrentUtcTicks();
+    TrustVerdict verdict = JudgeDescriptionSignature(ReadWholeFile(description, kMaxDescription), pins, TrustMemory(), now);
+    if (verdict.refusal != TrustRefusal::None)
+        Fail(description, DescribeTrustVerdict(verdict));
+    PrintLine(description + L": " + DescribeSigner(verdict));
     if (!client)
         return 0;
 
-    // Read as the library reads it.
+    // Read as the library reads it: the channel's section when there is one.
     CRemoteUpdateInfo info(description.c_str());
-    info.LoadClient(client->c_str());
+    info.LoadSection(ChosenSectionOf(info, client->c_str(), channel.c_str()));
     const std::wstring section = L"[" + info.m_strSection.Str() + L"]";
     if (info.m_strVersion.IsEmpty())
         Fail(description, section + L" has no MajorVerson; is the client name right?");
-    const std::wstring expires = info.ReadString(info.m_strSection, L"Expires").Str();
-    switch (CheckExpires(expires, CurrentUtcTicks())) {
-    case ExpiryVerdict::Valid: break;
-    case ExpiryVerdict::Expired: Fail(description, section + L" expired at " + expires);
-    case ExpiryVerdict::Malformed: Fail(description, section + L" has no valid Expires");
-    }
+    const ClientTrustFacts facts = ReadClientTrustFacts(info);
+    JudgeClientSection(facts, now, verdict);
+    if (verdict.refusal != TrustRefusal::None)
+        Fail(description, section + L": " + DescribeTrustVerdict(verdict) + L" (Expires " + facts.expires + L")");
     if (info.GetPackageURL(bPro).IsEmpty())
         Fail(description, section + (bPro ? L" has no URL_PRO" : L" has no URL"));
     const LPCWSTR digestKey = bPro ? L"ProCABFileSHA256" : L"CABFileSHA256";
@@ -479,7 +530,17 @@ int Verify(CArguments& args)
     if (nExpectedSize == 0)
         Fail(description, section + L" has no valid " + sizeKey);
 
-    std::wstring summary = section + L" version " + info.m_strVersion.Str() + L", expires " + expires;
+    std::wstring summary = section + L" version " + info.m_strVersion.Str() + L", expires " + facts.expires;
+    if (!facts.serial.empty())
+        summary += L", serial " + facts.serial;
+    const CString rollout = ReadRollout(info), recall = ReadRecall(info);
+    UINT nHundredths = 0;
+    if (!rollout.IsEmpty())
+        summary += ParseRolloutPercent(rollout, nHundredths) && nHundredths == 0
+                       ? std::wstring(L", halted (rollout 0%)")
+                       : L", rollout " + rollout.Str() + L"% of silent checks";
+    if (!recall.IsEmpty())
+        summary += L", recalls " + recall.Str();
     if (cabinet) {
         const std::wstring path = FullPath(*cabinet);
         const PackageFacts package = HashFile(path);
@@ -491,6 +552,26 @@ int Verify(CArguments& args)
     }
     PrintLine(summary);
     return 0;
+}
+
+int Check(CArguments& args)
+{
+    InstallationCheck check;
+    check.folder = FullPath(args.Positional(0, 1));
+    check.address = args.Option(L"address").value_or(L"");
+    if (const std::optional<std::wstring> description = args.Option(L"description"))
+        check.description = FullPath(*description);
+    args.CheckAllUsed();
+    int nErrors = 0;
+    for (const Finding& finding : CheckInstallation(check)) {
+        switch (finding.level) {
+        case FindingLevel::Note: PrintLine(L"  " + finding.text); break;
+        case FindingLevel::Warning: PrintLine(L"warning: " + finding.text); break;
+        case FindingLevel::Error: PrintLine(L"error: " + finding.text); ++nErrors; break;
+        }
+    }
+    PrintLine(check.folder + (nErrors ? L": " + std::to_wstring(nErrors) + L" error(s)" : L": no errors"));
+    return nErrors ? 1 : 0;
 }
 
 } // namespace
@@ -508,7 +589,8 @@ int RunPublish(const std::vector<std::wstring>& args)
         } verbs[] = {
             {L"keygen", KeyGen, {}}, {L"pubkey", PubKey, {}},          {L"pack", Pack, {}},
             {L"diff", Diff, {}},     {L"describe", Describe, {L"pro"}}, {L"sign", Sign, {}},
-            {L"verify", Verify, {L"pro"}},
+            {L"verify", Verify, {L"pro"}}, {L"check", Check, {}}, {L"certify", Certify, {}},
+            {L"revoke", Revoke, {}}, {L"rotate", Rotate, {}},
         };
         for (const auto& known : verbs) {
             if (verb == known.name) {

@@ -15,5 +15,5 @@ struct CPublishError {
 // Throws "subject: " and the platform's text for the error code.
 [[noreturn]] void FailWithError(const std::wstring& subject, DWORD dwError);
 
-// The platform's text for an error code, without the final line break.
-std::wstring SystemMessage(DWORD dwError);
+// The platform's text for an error code, to follow a colon: without its final full stop.
+std::wstring ErrorText(DWORD dwError);

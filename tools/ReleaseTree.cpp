@@ -2,7 +2,11 @@
 
 #include "PublishError.h"
 
-#include "framework/AfxHandle.h"
+#include "PackageSwap.h"
+
+#include "base/Handles.h"
+#include "base/Paths.h"
+#include "base/UpdateLayout.h"
 
 #include <algorithm>
 #include <map>
@@ -10,17 +14,8 @@
 
 namespace {
 
-struct CFindTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) { ::FindClose(h); }
-};
-using CFindHandle = CHandleOwner<CFindTraits>;
-
-struct NoCaseLess {
-    bool operator()(const std::wstring& a, const std::wstring& b) const { return NameLess(a, b); }
-};
+// Names in the order the package keeps them: ordinal, without regard to case.
+using NoCaseLess = IgnoringCaseLess;
 
 void ListFolder(const std::wstring& root, const std::wstring& relative, std::vector<ReleaseEntry>& entries)
 {
@@ -99,18 +94,6 @@ bool IsWithin(const std::wstring& name, const std::set<std::wstring, NoCaseLess>
 
 } // namespace
 
-bool NameLess(const std::wstring& a, const std::wstring& b)
-{
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                  TRUE) == CSTR_LESS_THAN;
-}
-
-bool NameEqual(const std::wstring& a, const std::wstring& b)
-{
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                  TRUE) == CSTR_EQUAL;
-}
-
 Release ListRelease(const std::wstring& root)
 {
     Release release;
@@ -122,14 +105,27 @@ Release ListRelease(const std::wstring& root)
         Fail(root, L"not a folder");
     ListFolder(root, std::wstring(), release.entries);
     std::sort(release.entries.begin(), release.entries.end(),
-              [](const ReleaseEntry& a, const ReleaseEntry& b) { return NameLess(a.name, b.name); });
+              [](const ReleaseEntry& a, const ReleaseEntry& b) { return LessIgnoringCase(a.name, b.name); });
     for (size_t i = 1; i < release.entries.size(); ++i) {
         // The file system here may tell them apart; Windows, where the package is unpacked, does not.
-        if (NameEqual(release.entries[i - 1].name, release.entries[i].name))
+        if (EqualIgnoringCase(release.entries[i - 1].name, release.entries[i].name))
             Fail(root, L"\"" + release.entries[i - 1].name + L"\" and \"" + release.entries[i].name +
                            L"\" differ only in case");
     }
     return release;
+}
+
+void CheckPackageNames(const Release& release)
+{
+    // An installation as the launcher sees it: the library's files in its update folder.
+    const SwapFolders installed = InstalledSwapFolders(L"C:\\Program");
+    for (const ReleaseEntry& entry : release.entries) {
+        if (!IsPackageName(entry.name, installed))
+            Fail(release.PathOf(entry), L"the launcher refuses a package holding \"" + entry.name +
+                                            L"\": a name must stay inside the program folder, outside its update "
+                                            L"folder \"" + std::wstring(kUpdateFolderName) + L"\", and must not be \"" +
+                                            kJournalFileName + L"\"");
+    }
 }
 
 ReleaseChanges CompareReleases(const Release& oldRelease, const Release& newRelease)

@@ -25,9 +25,10 @@ struct Release {
 // plain files), or two names that differ only in case (one file on Windows).
 Release ListRelease(const std::wstring& root);
 
-// Orders names as the package does: ordinal, without regard to case.
-bool NameLess(const std::wstring& a, const std::wstring& b);
-bool NameEqual(const std::wstring& a, const std::wstring& b);
+// Throws for the first file or folder of the release that the launcher would
+// refuse to unpack: a name that leaves the program folder or that Windows
+// would shorten, anything in the update folder, the launcher's journal.
+void CheckPackageNames(const Release& release);
 
 struct ReleaseChanges {
     std::vector<const ReleaseEntry*> packed;  // files of the new release added or changed

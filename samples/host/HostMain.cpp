@@ -2,8 +2,6 @@
 // to the library, starts update.exe on "检查更新", finishes an update when the
 // launcher starts it again with "/updated", and hands the upgrade message back
 // to the update dialog that sent it.
-#include "CommandLine.h"
-#include "HostRestart.h"
 #include "HostUpdate.h"
 #include "HostVersion.h"
 #include "resource.h"
@@ -96,7 +94,6 @@ bool RegisterHostClass(HINSTANCE hInstance)
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int nShowCmd)
 {
-    const std::vector<std::wstring> args = SplitCommandLine(::GetCommandLineW());
     g_strVersion = OwnVersion();
     if (!RegisterHostClass(hInstance))
         return 1;
@@ -109,7 +106,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int nShowCmd)
     ::ShowWindow(hWnd, nShowCmd);
     ::UpdateWindow(hWnd);
     // After the window is up, so that the completion message has an owner to sit on.
-    if (IsRestartAfterUpdate(args))
+    if (IsStartedAfterUpdate(CommandLineArguments(::GetCommandLineW())))
         ::PostMessageW(hWnd, WM_APP_FINISH_UPDATE, 0, 0);
 
     MSG msg;

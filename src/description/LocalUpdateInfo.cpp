@@ -17,6 +17,8 @@ CLocalUpdateInfo::CLocalUpdateInfo(LPCWSTR pszFile) : CUpdateInfo(pszFile)
     m_nServiceProPack = ::GetPrivateProfileIntW(kFiles, L"ServiceProPack", 0, m_strFile);
     m_strOEMClientName = ReadString(kFiles, L"OEMClientName");
     m_strPublisherKey = ReadString(kFiles, L"PublisherKey");
+    m_strPublisherRoot = ReadString(kFiles, L"PublisherRoot");
+    m_strChannel = ReadString(kFiles, L"Channel");
 }
 
 HRESULT CLocalUpdateInfo::WriteUpdate(const CRemoteUpdateInfo* pOffered)
@@ -27,6 +29,11 @@ HRESULT CLocalUpdateInfo::WriteUpdate(const CRemoteUpdateInfo* pOffered)
     // One line per value: the news keeps its line breaks as "+", as the description has them.
     ::WritePrivateProfileStringW(kUpdate, L"Info", FoldNewsLineBreaks(pOffered->m_strUpdateInfo), m_strFile);
     return S_OK;
+}
+
+void CLocalUpdateInfo::WriteRecalledFrom(const CString& strVersion)
+{
+    ::WritePrivateProfileStringW(kUpdate, L"RecalledFrom", strVersion, m_strFile);
 }
 
 HRESULT CLocalUpdateInfo::WriteInstalled(const CRemoteUpdateInfo* pOffered, bool bProfessional)

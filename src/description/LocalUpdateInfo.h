@@ -18,7 +18,17 @@ public:
     // [Files] "Version" and the edition's service pack, then WriteUpdate.
     HRESULT WriteInstalled(const CRemoteUpdateInfo* pOffered, bool bProfessional);
 
+    // [Update] "RecalledFrom": the recalled version this installation left.
+    void WriteRecalledFrom(const CString& strVersion);
+
+    // With a key or a root pinned, only a signed description counts.
+    bool PinsPublisher() const { return !m_strPublisherKey.IsEmpty() || !m_strPublisherRoot.IsEmpty(); }
+
     CString m_strOEMClientName;
     // [Files] "PublisherKey": the publisher's public keys, "," between them; empty for none.
     CString m_strPublisherKey;
+    // [Files] "PublisherRoot": root keys that certify signing keys, "," between them; empty for none.
+    CString m_strPublisherRoot;
+    // [Files] "Channel": the installation's channel; empty for the default.
+    CString m_strChannel;
 };

@@ -1,5 +1,7 @@
 #include "description/RemoteUpdateInfo.h"
 
+#include "base/Decimal.h"
+
 #include "description/NewsText.h"
 #include "description/ProfileFile.h"
 
@@ -9,7 +11,12 @@ CRemoteUpdateInfo::CRemoteUpdateInfo(LPCWSTR pszFile) : CUpdateInfo(pszFile) {}
 
 void CRemoteUpdateInfo::LoadClient(const CString& strClientName)
 {
-    m_strSection = L"OEMClient_" + strClientName;
+    LoadSection(L"OEMClient_" + strClientName);
+}
+
+void CRemoteUpdateInfo::LoadSection(const CString& strSection)
+{
+    m_strSection = strSection;
     m_strVersion = ReadClientString(L"MajorVerson");
     m_nServicePack = static_cast<UINT>(ReadClientInt(L"ServicePack"));
     m_nServiceProPack = static_cast<UINT>(ReadClientInt(L"ServiceProPack"));
@@ -27,7 +34,7 @@ CString CRemoteUpdateInfo::GetPackageURL(bool bProfessional) const
 
 ULONGLONG CRemoteUpdateInfo::GetPackageSize(bool bProfessional) const
 {
-    return AfxParseSize(ReadClientString(bProfessional ? L"ProCABFileSize" : L"CABFileSize").Str());
+    return ParseLenientSize(ReadClientString(bProfessional ? L"ProCABFileSize" : L"CABFileSize").Str());
 }
 
 CString CRemoteUpdateInfo::GetTips() const { return ReadClientString(L"Tips"); }

@@ -11,6 +11,8 @@ public:
     // Reads the client's section into the fields; a second call with another
     // client replaces every one of them.
     void LoadClient(const CString& strClientName);
+    // The same for a section named in full, such as a channel's.
+    void LoadSection(const CString& strSection);
 
     // The getters read the client section as the file holds it at the call.
     CString GetPackageURL(bool bProfessional) const;

@@ -2,6 +2,8 @@
 
 #include "framework/AfxWin.h"
 
+#include "base/SystemMessage.h"
+
 namespace {
 
 BOOL CopyMessage(LPCWSTR pszText, LPWSTR pszError, UINT nMaxError)
@@ -12,21 +14,9 @@ BOOL CopyMessage(LPCWSTR pszText, LPWSTR pszError, UINT nMaxError)
     return TRUE;
 }
 
-// The platform's text for an error code; from hModule's message table when given.
 CString SystemMessage(DWORD dwError, HMODULE hModule)
 {
-    LPWSTR pText = nullptr;
-    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS
-                        | (hModule ? FORMAT_MESSAGE_FROM_HMODULE : FORMAT_MESSAGE_FROM_SYSTEM);
-    const DWORD n = ::FormatMessageW(flags, hModule, dwError, 0, reinterpret_cast<LPWSTR>(&pText), 0, nullptr);
-    CString text;
-    if (n && pText) {
-        text = CString(pText, static_cast<int>(n)).TrimRight();
-    }
-    ::LocalFree(pText);
-    if (text.IsEmpty())
-        text.Format(L"Error %lu", dwError);
-    return text;
+    return CString(SystemMessageText(dwError, hModule));
 }
 
 } // namespace
@@ -40,14 +30,14 @@ BOOL CException::GetErrorMessage(LPWSTR pszError, UINT nMaxError, PUINT pnHelpCo
     return FALSE;
 }
 
-int CException::ReportError(UINT nType, UINT nMessageID)
+int CException::ReportError(UINT nType, UINT nMessageID, unsigned nKind)
 {
     wchar_t text[512] = {};
     if (GetErrorMessage(text, ARRAYSIZE(text)))
-        return AfxMessageBox(text, nType);
+        return AfxMessageBox(text, nType, nKind);
     if (nMessageID)
-        return AfxMessageBox(nMessageID, nType);
-    return AfxMessageBox(L"An unsupported operation was attempted.", nType);
+        return AfxMessageBox(nMessageID, nType, nKind);
+    return AfxMessageBox(L"An unsupported operation was attempted.", nType, nKind);
 }
 
 BOOL CMemoryException::GetErrorMessage(LPWSTR pszError, UINT nMaxError, PUINT pnHelpContext) const

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/AfxString.h"
+#include "framework/AfxUserEffects.h"
 
 #include <memory>
 
@@ -13,8 +14,9 @@ public:
     // The exception's own text; FALSE when it has none.
     virtual BOOL GetErrorMessage(LPWSTR pszError, UINT nMaxError, PUINT pnHelpContext = nullptr) const;
 
-    // Shows the message (or string nMessageID when it has none) in a message box.
-    virtual int ReportError(UINT nType = MB_OK, UINT nMessageID = 0);
+    // Shows the message (or string nMessageID when it has none) in a message
+    // box, when a message of that kind (EMessageKind) may be shown.
+    virtual int ReportError(UINT nType = MB_OK, UINT nMessageID = 0, unsigned nKind = kMessageError);
 
     void Delete() { delete this; }
 };

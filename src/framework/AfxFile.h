@@ -50,7 +50,6 @@ public:
     // Moves to the end and returns the length; throws on failure.
     ULONGLONG SeekToEnd();
 
-    CString GetFilePath() const { return m_strFileName; }
 
 private:
     CString m_strFileName;
@@ -77,9 +76,6 @@ public:
     // Flushes a storing archive and detaches from the file (the file stays open).
     void Close();
 
-    BOOL IsLoading() const { return m_bLoading; }
-    BOOL IsStoring() const { return !m_bLoading; }
-    CFileBase* GetFile() const { return m_pFile; }
 
 private:
     CFileBase* m_pFile;

@@ -14,7 +14,6 @@ public:
     virtual BOOL Lock(DWORD dwTimeout = INFINITE);
     virtual BOOL Unlock() = 0;
 
-    HANDLE GetHandle() const { return m_hObject.Get(); }
     operator HANDLE() const { return m_hObject.Get(); }
 
 protected:
@@ -45,7 +44,6 @@ public:
 
     BOOL Lock(DWORD dwTimeout = INFINITE);
     BOOL Unlock();
-    BOOL IsLocked() const { return m_bAcquired; }
 
 private:
     CSyncObject* m_pObject;

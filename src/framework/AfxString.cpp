@@ -7,11 +7,6 @@
 #include <cwctype>
 #include <vector>
 
-int CString::Compare(LPCWSTR psz) const
-{
-    return m_str.compare(psz ? psz : L"");
-}
-
 int CString::CompareNoCase(LPCWSTR psz) const
 {
     return ::lstrcmpiW(m_str.c_str(), psz ? psz : L"");
@@ -23,16 +18,6 @@ void CString::Format(LPCWSTR pszFormat, ...)
     va_start(args, pszFormat);
     FormatV(pszFormat, args);
     va_end(args);
-}
-
-void CString::AppendFormat(LPCWSTR pszFormat, ...)
-{
-    CString more;
-    va_list args;
-    va_start(args, pszFormat);
-    more.FormatV(pszFormat, args);
-    va_end(args);
-    *this += more;
 }
 
 void CString::FormatV(LPCWSTR pszFormat, va_list args)
@@ -95,13 +80,6 @@ int CString::Find(wchar_t ch, int nStart) const
     return pos == std::wstring::npos ? -1 : static_cast<int>(pos);
 }
 
-int CString::Remove(wchar_t ch)
-{
-    const size_t before = m_str.size();
-    m_str.erase(std::remove(m_str.begin(), m_str.end(), ch), m_str.end());
-    return static_cast<int>(before - m_str.size());
-}
-
 CString CString::Left(int nCount) const
 {
     if (nCount <= 0)
@@ -155,13 +133,6 @@ CString& CString::TrimRight()
     return *this;
 }
 
-CString& CString::MakeLower()
-{
-    if (!m_str.empty())
-        ::CharLowerBuffW(&m_str[0], static_cast<DWORD>(m_str.size()));
-    return *this;
-}
-
 LPWSTR CString::GetBuffer(int nMinLength)
 {
     const size_t wanted = nMinLength > 0 ? static_cast<size_t>(nMinLength) : 0;
@@ -190,70 +161,24 @@ BOOL CString::LoadString(HINSTANCE hInstance, UINT nID)
     return TRUE;
 }
 
-namespace {
-
-struct CDecimal {
-    bool bNegative;
-    ULONGLONG nMagnitude;  // at most the limit it was read with
-};
-
-// As atoi reads: white space, an optional sign, the digits up to the first
-// other character.
-template <typename Char>
-CDecimal ParseDecimal(std::basic_string_view<Char> text, ULONGLONG nLimit)
+std::vector<CString> AfxSplitString(const CString& text, LPCWSTR pszSeparator)
 {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    CDecimal value = {false, 0};
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        value.bNegative = text[i++] == '-';
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        const ULONGLONG nDigit = static_cast<ULONGLONG>(text[i] - '0');
-        // Compared before it is multiplied, so that it cannot overflow.
-        value.nMagnitude = value.nMagnitude > (nLimit - nDigit) / 10 ? nLimit : value.nMagnitude * 10 + nDigit;
+    std::vector<CString> pieces;
+    const std::wstring& s = text.Str();
+    const std::wstring separator(pszSeparator ? pszSeparator : L"");
+    if (separator.empty()) {
+        if (!s.empty())
+            pieces.push_back(text);
+        return pieces;
     }
-    return value;
-}
-
-template <typename Char>
-int ParseInt32(std::basic_string_view<Char> text)
-{
-    const ULONGLONG nLimit = static_cast<ULONGLONG>(INT_MAX) + 1;
-    const CDecimal value = ParseDecimal(text, nLimit);
-    if (value.bNegative)
-        return static_cast<int>(-static_cast<long long>(value.nMagnitude));
-    return static_cast<int>(std::min(value.nMagnitude, nLimit - 1));
-}
-
-} // namespace
-
-int AfxParseInt32(std::wstring_view text)
-{
-    return ParseInt32(text);
-}
-
-int AfxParseInt32(std::string_view text)
-{
-    return ParseInt32(text);
-}
-
-ULONGLONG AfxParseSize(std::wstring_view text)
-{
-    const CDecimal value = ParseDecimal(text, MAXULONGLONG);
-    return value.bNegative ? 0 : value.nMagnitude;
-}
-
-bool AfxParseDigits(std::wstring_view text, ULONGLONG& value)
-{
-    if (text.empty() || text.size() > 19)
-        return false;
-    ULONGLONG n = 0;
-    for (wchar_t c : text) {
-        if (c < L'0' || c > L'9')
-            return false;
-        n = n * 10 + static_cast<ULONGLONG>(c - L'0');
+    size_t start = 0;
+    for (;;) {
+        const size_t found = s.find(separator, start);
+        const size_t end = found == std::wstring::npos ? s.size() : found;
+        if (end > start)
+            pieces.push_back(text.Mid(static_cast<int>(start), static_cast<int>(end - start)));
+        if (found == std::wstring::npos)
+            return pieces;
+        start = found + separator.size();
     }
-    value = n;
-    return true;
 }

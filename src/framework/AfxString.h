@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CString {
 public:
@@ -45,19 +46,16 @@ public:
     friend bool operator!=(LPCWSTR a, const CString& b) { return !(b == a); }
 
     // Ordinal comparisons, like lstrcmpW/lstrcmpiW results in sign.
-    int Compare(LPCWSTR psz) const;
     int CompareNoCase(LPCWSTR psz) const;
 
     // printf-style with the platform's wide conventions: %s takes a wide string.
     void Format(LPCWSTR pszFormat, ...);
     void FormatV(LPCWSTR pszFormat, va_list args);
-    void AppendFormat(LPCWSTR pszFormat, ...);
 
     int Replace(LPCWSTR pszOld, LPCWSTR pszNew);
     int Replace(wchar_t chOld, wchar_t chNew);
     int Find(LPCWSTR pszSub, int nStart = 0) const;
     int Find(wchar_t ch, int nStart = 0) const;
-    int Remove(wchar_t ch);
 
     CString Left(int nCount) const;
     CString Mid(int nFirst) const;
@@ -67,7 +65,6 @@ public:
     CString& Trim();
     CString& TrimLeft();
     CString& TrimRight();
-    CString& MakeLower();
 
     // A writable buffer of at least nMinLength characters plus its terminating zero;
     // ReleaseBuffer(-1) takes the text up to the first zero.
@@ -82,13 +79,6 @@ private:
     std::wstring m_str;
 };
 
-// Decimal text as atoi reads it: white space, an optional sign, digits up to
-// the first other character (none gives 0); beyond the 32-bit range, the
-// nearest bound.
-int AfxParseInt32(std::wstring_view text);
-int AfxParseInt32(std::string_view text);
-// A byte count read the same way up to 2^64 - 1; a negative number is none (0).
-ULONGLONG AfxParseSize(std::wstring_view text);
-// A protocol's number: 1 to 19 decimal digits and nothing else (no sign, no
-// blanks), so that it fits 64 bits; false for anything else.
-bool AfxParseDigits(std::wstring_view text, ULONGLONG& value);
+// The non-empty pieces of text between separators; the whole text, unless
+// empty, when the separator is empty.
+std::vector<CString> AfxSplitString(const CString& text, LPCWSTR pszSeparator);

@@ -21,3 +21,20 @@ CUserEffects& AfxGetUserEffects();
 
 // Installs pEffects (null restores the default) and returns the previous hook.
 CUserEffects* AfxSetUserEffects(CUserEffects* pEffects);
+
+// What a message is, for the one decision whether a person may see it now
+// (flags; none: the person asked for it or must learn it, such as the usage,
+// an offer's tips or the completion).
+enum EMessageKind : unsigned {
+    kMessageTold = 0,
+    kMessageError = 1,    // an error of the work: not once the host asked for silence for good
+    kMessageInCheck = 2,  // met during a check: not while the check is a silent one
+};
+
+// The host asked for silence for good (IsAutoUpdate): errors are not shown
+// again in this process.
+void AfxSilenceErrors(bool bSilent);
+// The last check was a silent one (the manager's check with the "s" switch).
+void AfxSetSilentCheck(bool bSilent);
+// The one decision; every message box of the library asks it (AfxMessageBox).
+bool AfxMayShowMessage(unsigned nKind);

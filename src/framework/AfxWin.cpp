@@ -3,6 +3,8 @@
 #include "framework/AfxOle.h"
 #include "framework/AfxUserEffects.h"
 
+#include "base/Paths.h"
+
 #include <shlwapi.h>
 
 #include <mutex>
@@ -64,28 +66,14 @@ BOOL CString::LoadString(UINT nID)
     return LoadString(AfxGetResourceHandle(), nID);
 }
 
-CString AfxGetModuleFileName(HMODULE hModule)
-{
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(hModule, path, MAX_PATH);
-    return CString(path);
-}
-
 CString AfxGetModuleFolder(HMODULE hModule)
 {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(hModule, path, MAX_PATH);
-    ::PathRemoveFileSpecW(path);
-    return CString(path);
+    return CString(ModuleFolder(hModule));
 }
 
 CString AfxGetModuleFolderPath(HMODULE hModule, LPCWSTR pszRelative)
 {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(hModule, path, MAX_PATH);
-    ::PathRemoveFileSpecW(path);
-    ::PathAppendW(path, pszRelative);
-    return CString(path);
+    return CString(JoinPath(ModuleFolder(hModule), pszRelative ? pszRelative : L""));
 }
 
 CWinApp::CWinApp(LPCWSTR pszAppName) : m_strAppName(pszAppName)
@@ -108,6 +96,11 @@ int CWinApp::ExitInstance()
 {
     AfxTermLibraries();
     return 0;
+}
+
+CString CWinApp::GetMessageCaption() const
+{
+    return m_strAppName;
 }
 
 void CWinApp::BeginWaitCursor()
@@ -174,17 +167,19 @@ AFX_MAINTAIN_STATE2::~AFX_MAINTAIN_STATE2()
         ::DeactivateActCtx(0, m_ulCookie);
 }
 
-int AfxMessageBox(LPCWSTR pszText, UINT nType, UINT /*nIDHelp*/)
+int AfxMessageBox(LPCWSTR pszText, UINT nType, unsigned nKind)
 {
+    if (!AfxMayShowMessage(nKind))
+        return 0;
     CWinApp* pApp = AfxGetApp();
-    const CString caption = pApp ? pApp->m_strAppName : CString(L"update");
+    const CString caption = pApp ? pApp->GetMessageCaption() : CString(L"update");
     HWND hOwner = ::GetActiveWindow();
     return AfxGetUserEffects().ShowMessage(hOwner, pszText, caption, nType);
 }
 
-int AfxMessageBox(UINT nIDPrompt, UINT nType, UINT nIDHelp)
+int AfxMessageBox(UINT nIDPrompt, UINT nType, unsigned nKind)
 {
     CString text;
     text.LoadString(nIDPrompt);
-    return AfxMessageBox(text, nType, nIDHelp);
+    return AfxMessageBox(text, nType, nKind);
 }

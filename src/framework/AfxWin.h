@@ -2,6 +2,7 @@
 #pragma once
 
 #include "framework/AfxString.h"
+#include "framework/AfxUserEffects.h"
 
 // The module that holds this code: the library itself, or the program that links it in.
 HINSTANCE AfxGetInstanceHandle();
@@ -10,12 +11,10 @@ HINSTANCE AfxGetResourceHandle();
 // The module whose string table holds string nID; null when none does.
 HINSTANCE AfxFindStringResourceHandle(UINT nID);
 
-// Full path of a module's file (null: the process's executable).
-CString AfxGetModuleFileName(HMODULE hModule);
-
-// The folder of a module's file, without a trailing backslash.
+// The folder of a module's file, without a trailing backslash unless it is a
+// drive's root.
 CString AfxGetModuleFolder(HMODULE hModule);
-// A path relative to the folder of a module's file (at most MAX_PATH - 1 characters).
+// A path relative to the folder of a module's file.
 CString AfxGetModuleFolderPath(HMODULE hModule, LPCWSTR pszRelative);
 
 class CWinApp {
@@ -27,6 +26,9 @@ public:
 
     virtual BOOL InitInstance();
     virtual int ExitInstance();
+
+    // The caption of AfxMessageBox: the application's name unless overridden.
+    virtual CString GetMessageCaption() const;
 
     // The hourglass for a blocking operation; the calls nest.
     void BeginWaitCursor();
@@ -69,6 +71,7 @@ private:
 #define AFX_MANAGE_STATE(p) AFX_MAINTAIN_STATE2 _ctlState(p)
 
 // Message boxes through the user-effects hook, owned by the active window, with
-// the application's name as caption.
-int AfxMessageBox(LPCWSTR pszText, UINT nType = MB_OK, UINT nIDHelp = 0);
-int AfxMessageBox(UINT nIDPrompt, UINT nType = MB_OK, UINT nIDHelp = 0);
+// the application's name as caption, when AfxMayShowMessage lets a message of
+// that kind (EMessageKind) through; 0 when it does not.
+int AfxMessageBox(LPCWSTR pszText, UINT nType = MB_OK, unsigned nKind = kMessageTold);
+int AfxMessageBox(UINT nIDPrompt, UINT nType = MB_OK, unsigned nKind = kMessageTold);

@@ -123,16 +123,6 @@ void CWnd::ScreenToClient(LPRECT lpRect) const
     ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<LPPOINT>(lpRect), 2);
 }
 
-void CWnd::ClientToScreen(LPPOINT lpPoint) const
-{
-    ::MapWindowPoints(m_hWnd, nullptr, lpPoint, 1);
-}
-
-void CWnd::ClientToScreen(LPRECT lpRect) const
-{
-    ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<LPPOINT>(lpRect), 2);
-}
-
 void CWnd::CenterWindow()
 {
     HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER);
@@ -197,20 +187,10 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const
     return ::SendMessageW(m_hWnd, message, wParam, lParam);
 }
 
-BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const
-{
-    return ::PostMessageW(m_hWnd, message, wParam, lParam);
-}
-
 HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon)
 {
     return reinterpret_cast<HICON>(
         SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(hIcon)));
-}
-
-void CWnd::Invalidate(BOOL bErase)
-{
-    ::InvalidateRect(m_hWnd, nullptr, bErase);
 }
 
 void CWnd::UpdateWindow()

@@ -16,7 +16,6 @@ public:
 
     HWND m_hWnd = nullptr;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return m_hWnd; }
 
     // Takes the window over; FALSE when hWndNew is null or a window is attached already.
@@ -42,8 +41,6 @@ public:
     void GetClientRect(LPRECT lpRect) const;
     void ScreenToClient(LPPOINT lpPoint) const;
     void ScreenToClient(LPRECT lpRect) const;
-    void ClientToScreen(LPPOINT lpPoint) const;
-    void ClientToScreen(LPRECT lpRect) const;
 
     // Centres a top-level window over its owner, or on the primary monitor's
     // work area when it has no visible owner; it is kept inside the work area.
@@ -58,12 +55,10 @@ public:
     BOOL KillTimer(UINT_PTR nIDEvent);
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
 
     // Sets the large or the small icon; returns the one it replaces.
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
 
-    void Invalidate(BOOL bErase = TRUE);
     void UpdateWindow();
 
     // Keyboard navigation of a dialog: TRUE when the message was taken.

@@ -2,11 +2,15 @@
 // unexpected into a failure code: nothing escapes into the host.
 #include "update.h"
 
+#include "base/ExtractionCommand.h"
+#include "base/UpdateLayout.h"
+
 #include "framework/AfxException.h"
 #include "framework/AfxTrace.h"
 #include "framework/AfxWin.h"
 #include "host/CommandLineUpdate.h"
 #include "host/LocalText.h"
+#include "host/MessageCaption.h"
 #include "host/UpdateApp.h"
 #include "manager/UpdateManager.h"
 #include "resources/resource.h"
@@ -61,32 +65,13 @@ CUpdateManager* Manager()
 
 HRESULT RunStatusDialog(CCommandLineUpdate* pCmd, BOOL bAutoMode, INT_PTR* pnEndCode)
 {
-    CDlgUpdateStatus dlg(nullptr);
+    CDlgUpdateStatus dlg(Manager());
     dlg.m_pCmdLine = pCmd;
     if (bAutoMode)
         dlg.SetAutoMode(TRUE);
     *pnEndCode = dlg.DoModal();
     AfxTrace(L"CDlgUpdateStatus::DoModal()");
     return dlg.m_hrResult;
-}
-
-CString FormatExtractCommand(LPCWSTR pszExtractArgs)
-{
-    CString command;
-    command.Format(L"Extrac32.exe /Y /E /A /L %s", pszExtractArgs);
-    return command;
-}
-
-CString CompletionLogPath()
-{
-    // The record beside the host program, as a normal installation has it;
-    // a library kept elsewhere finds its own record in its update folder.
-    const CString hostLog = AfxGetModuleFolderPath(nullptr, L"Update\\Update.log");
-    if (::PathFileExistsW(hostLog))
-        return hostLog;
-    wchar_t path[MAX_PATH] = {};
-    CFileManager::GetUpdatePath(path, L"update.log", FALSE);
-    return CString(path);
 }
 
 } // namespace
@@ -98,7 +83,7 @@ extern "C" HRESULT WINAPI UpdateMain(const LPCWSTR* argv, int argc)
         CCommandLineUpdate cmd;
         ParseCommandLine(cmd, const_cast<LPCWSTR*>(argv), argc);
         if (!cmd.IsValid()) {
-            AfxMessageBox(LoadLocalString(IDS_USAGE), MB_OK, 0);
+            AfxMessageBox(LoadLocalString(IDS_USAGE), MB_OK);
             return E_INVALIDARG;
         }
         INT_PTR endCode = 0;
@@ -114,7 +99,7 @@ extern "C" HRESULT WINAPI IsAutoUpdate(const LPCWSTR* argv, int argc)
         ParseCommandLine(*cmd, const_cast<LPCWSTR*>(argv), argc);
         if (!cmd->IsValid())
             return E_INVALIDARG;
-        ::InterlockedExchange(&g_bInteractive, 0);
+        AfxSilenceErrors(true);
         cmd->m_bSilent = 1;
         CUpdateManager* pManager = Manager();
         if (!pManager)
@@ -137,7 +122,8 @@ extern "C" HRESULT WINAPI GetUpdates(LPWSTR buffer, int length)
             return E_FAIL;
         if (!buffer)
             return E_POINTER;
-        const CString command = FormatExtractCommand(pManager->m_strExtractArgs);
+        const CString command(BuildExtractionCommand(kExtractorName, pManager->m_extraction.folder,
+                                                     pManager->m_extraction.package));
         // Room for the terminating zero is required: a host must never get an
         // unterminated command.
         if (length <= command.GetLength())
@@ -159,9 +145,9 @@ extern "C" HRESULT WINAPI NotifyEvent(int event, int /*reserved1*/, int /*reserv
         if (CUpdateManager* pManager = Manager())
             pManager->CompleteUpdate();
         wchar_t text[1024] = {};
-        ::GetPrivateProfileStringW(L"Dialog", L"UpgradeFinished", L"", text, ARRAYSIZE(text), CompletionLogPath());
+        ::GetPrivateProfileStringW(L"Dialog", L"UpgradeFinished", L"", text, ARRAYSIZE(text), InstalledRecordPath());
         const CString message = text[0] ? CString(text) : LoadLocalString(IDS_INSTALL_COMPLETE);
-        AfxMessageBox(message, MB_OK, 0);
+        AfxMessageBox(message, MB_OK);
         return S_OK;
     });
     // The host goes on whatever the completion met; only a refused call is told.

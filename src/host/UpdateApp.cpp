@@ -3,20 +3,15 @@
 #include "update.h"
 
 #include "framework/AfxOle.h"
+#include "host/MessageCaption.h"
 #include "manager/UpdateManager.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
 
-volatile LONG g_bInteractive = 1;
 const UINT g_nUpgradeMessage = ::RegisterWindowMessageW(UPDATE_UPGRADE_MESSAGE);
 
 COrmUpdateApp theApp;
-
-bool IsSilentCheck()
-{
-    return !g_bInteractive || (theApp.m_pUpdateManager && theApp.m_pUpdateManager->m_bSilent);
-}
 
 COrmUpdateApp::COrmUpdateApp() = default;
 
@@ -57,6 +52,11 @@ int COrmUpdateApp::ExitInstance()
     return CWinApp::ExitInstance();
 }
 
+CString COrmUpdateApp::GetMessageCaption() const
+{
+    return MessageCaption(m_strAppName);
+}
+
 ILanguageTranslater* COrmUpdateApp::GetTranslater()
 {
     std::call_once(m_translaterOnce, [this] { LoadTranslater(); });
@@ -65,7 +65,8 @@ ILanguageTranslater* COrmUpdateApp::GetTranslater()
 
 void COrmUpdateApp::LoadTranslater()
 {
-    if (m_strLanguagePath.IsEmpty() || !::PathFileExistsW(m_strLanguagePath))
+    // One loaded already stays: a second Load would fail, and the Unload below drop it.
+    if (m_languageModule.m_hModule || m_strLanguagePath.IsEmpty() || !::PathFileExistsW(m_strLanguagePath))
         return;
     // A library without the factory, or whose factory fails, is let go again.
     if (FAILED(m_languageModule.Load(m_strLanguagePath)) || !m_languageModule.m_pInterface)

@@ -15,6 +15,8 @@ public:
 
     BOOL InitInstance() override;
     int ExitInstance() override;
+    // The record's UpdateTitle where it has one (host/MessageCaption.h).
+    CString GetMessageCaption() const override;
 
     // The translator, loaded from the library folder at the first call (never
     // inside the loader lock of the attach); null when it is missing or broken.
@@ -34,13 +36,6 @@ private:
 };
 
 extern COrmUpdateApp theApp;
-
-// 1 while errors of the library may be shown to the user; IsAutoUpdate clears it for good.
-extern volatile LONG g_bInteractive;
-
-// True while the update runs out of a person's sight: after IsAutoUpdate, or
-// during a check with the silent switch.
-bool IsSilentCheck();
 
 // UPDATE_UPGRADE_MESSAGE, registered at load.
 extern const UINT g_nUpgradeMessage;

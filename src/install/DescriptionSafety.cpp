@@ -1,5 +1,8 @@
 #include "install/DescriptionSafety.h"
 
+#include "base/Paths.h"
+#include "base/UpdateLayout.h"
+
 #include <algorithm>
 #include <string>
 #include <string_view>
@@ -30,14 +33,6 @@ wchar_t AsciiLower(wchar_t ch)
     return ch >= L'A' && ch <= L'Z' ? static_cast<wchar_t>(ch - L'A' + L'a') : ch;
 }
 
-// As the file system compares names: ordinal, without regard to case.
-bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix)
-{
-    return text.size() >= prefix.size() &&
-           ::CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()), prefix.data(),
-                                  static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
-}
-
 bool IsPlainName(std::wstring_view name)
 {
     for (wchar_t ch : name) {
@@ -49,9 +44,10 @@ bool IsPlainName(std::wstring_view name)
     return name.back() != L'.' && name.back() != L' ';
 }
 
-// Resolves the pieces of a relative path onto pieces; false when it climbs above
-// where pieces began or holds a name that is not plain.
-bool AppendRelative(std::wstring_view path, std::vector<std::wstring>& pieces)
+// Calls take for each piece of a path between separators, but empty ones and
+// "."; stops, false, at the first piece take refuses.
+template <typename Take>
+bool EachPiece(std::wstring_view path, Take take)
 {
     for (size_t start = 0; start <= path.size();) {
         size_t end = path.find_first_of(L"\\/", start);
@@ -59,20 +55,29 @@ bool AppendRelative(std::wstring_view path, std::vector<std::wstring>& pieces)
             end = path.size();
         const std::wstring_view piece = path.substr(start, end - start);
         start = end + 1;
-        if (piece.empty() || piece == L".")
-            continue;
+        if (!piece.empty() && piece != L"." && !take(piece))
+            return false;
+    }
+    return true;
+}
+
+// Resolves the pieces of a relative path onto pieces; false when it climbs above
+// where pieces began or holds a name that is not plain.
+bool AppendRelative(std::wstring_view path, std::vector<std::wstring>& pieces)
+{
+    return EachPiece(path, [&](std::wstring_view piece) {
         if (piece == L"..") {
             // Climbing out, even for a moment, leaves the folder the path must stay in.
             if (pieces.empty())
                 return false;
             pieces.pop_back();
-            continue;
+            return true;
         }
         if (!IsPlainName(piece))
             return false;
         pieces.emplace_back(piece);
-    }
-    return true;
+        return true;
+    });
 }
 
 void AppendJoined(std::wstring& path, const std::vector<std::wstring>& pieces)
@@ -109,20 +114,15 @@ bool PartBelowFolder(const std::wstring& path, LPCWSTR pszFolder, std::wstring_v
     // Only at a separator, so that "C:\App" does not admit "C:\Apple\x.ini".
     if (prefix.back() != L'\\')
         prefix += L'\\';
-    if (path.size() <= prefix.size() || !StartsWithNoCase(path, prefix))
+    if (path.size() <= prefix.size() || !StartsWithIgnoringCase(path, prefix))
         return false;
     below = std::wstring_view(path).substr(prefix.size());
     return true;
 }
 
-bool EqualsNoCase(std::wstring_view a, std::wstring_view b)
-{
-    return a.size() == b.size() && StartsWithNoCase(a, b);
-}
-
 bool EndsWithNoCase(std::wstring_view text, std::wstring_view suffix)
 {
-    return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
+    return text.size() >= suffix.size() && EqualIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 // The platform's own subtree of the common data folder holds the all-users
@@ -131,26 +131,20 @@ bool IsInPlatformSubtree(std::wstring_view belowCommonData)
 {
     const std::wstring_view first = belowCommonData.substr(0, belowCommonData.find(L'\\'));
     // A short name ("MICROS~1") can stand for the subtree's long one.
-    return EqualsNoCase(first, L"Microsoft") || first.find(L'~') != std::wstring_view::npos;
+    return EqualIgnoringCase(first, L"Microsoft") || first.find(L'~') != std::wstring_view::npos;
 }
 
 // The pieces of a path with "." and ".." resolved; ".." at the top stays there.
 std::vector<std::wstring_view> LexicalPieces(std::wstring_view path)
 {
     std::vector<std::wstring_view> pieces;
-    for (size_t start = 0; start <= path.size();) {
-        size_t end = path.find_first_of(L"\\/", start);
-        if (end == std::wstring_view::npos)
-            end = path.size();
-        const std::wstring_view piece = path.substr(start, end - start);
-        start = end + 1;
-        if (piece.empty() || piece == L".")
-            continue;
+    EachPiece(path, [&](std::wstring_view piece) {
         if (piece == L".." && !pieces.empty())
             pieces.pop_back();
         else
             pieces.push_back(piece);
-    }
+        return true;
+    });
     return pieces;
 }
 
@@ -206,7 +200,8 @@ bool ResolveDeletionPath(LPCWSTR pszHostFolder, LPCWSTR pszEntry, CString& out)
     return true;
 }
 
-bool ResolveSettingsFile(LPCWSTR pszFile, LPCWSTR pszHostFolder, LPCWSTR pszCommonAppDataFolder, CString& out)
+bool ResolveSettingsFile(LPCWSTR pszFile, LPCWSTR pszHostFolder, LPCWSTR pszCommonAppDataFolder,
+                         LPCWSTR pszUpdateFolder, CString& out)
 {
     out.Empty();
     const std::wstring_view file = View(pszFile);
@@ -226,6 +221,12 @@ bool ResolveSettingsFile(LPCWSTR pszFile, LPCWSTR pszHostFolder, LPCWSTR pszComm
     if (!PartBelowFolder(path, pszHostFolder, below) &&
         !(PartBelowFolder(path, pszCommonAppDataFolder, below) && !IsInPlatformSubtree(below)))
         return false;
+    // The update folder holds the record's pins, what the installation learnt
+    // of its publisher's keys, and the description itself: trust changes only
+    // through the chain rules, and a description never rewrites itself.
+    if (PathsOverlap(path.c_str(), UpdateFolderIn(std::wstring(View(pszHostFolder))).c_str()) ||
+        (!View(pszUpdateFolder).empty() && PathsOverlap(path.c_str(), pszUpdateFolder)))
+        return false;
     out = CString(std::move(path));
     return true;
 }
@@ -238,7 +239,7 @@ bool PathsOverlap(LPCWSTR pszPath, LPCWSTR pszFolder)
         return true;  // a root, or nothing: it holds everything
     const size_t common = std::min(a.size(), b.size());
     for (size_t i = 0; i < common; ++i) {
-        if (!EqualsNoCase(a[i], b[i]))
+        if (!EqualIgnoringCase(a[i], b[i]))
             return false;
     }
     return true;

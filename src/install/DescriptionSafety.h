@@ -16,9 +16,11 @@ bool PathsOverlap(LPCWSTR pszPath, LPCWSTR pszFolder);
 
 // A settings item's file after token replacement: true with the normalised path
 // when it names a ".ini" file strictly inside the host program folder, or inside
-// the common application-data folder but not its "Microsoft" subtree; false
-// with out empty otherwise.
-bool ResolveSettingsFile(LPCWSTR pszFile, LPCWSTR pszHostFolder, LPCWSTR pszCommonAppDataFolder, CString& out);
+// the common application-data folder but not its "Microsoft" subtree, and
+// outside the update folder of the host program folder and pszUpdateFolder
+// (the library's; null for none); false with out empty otherwise.
+bool ResolveSettingsFile(LPCWSTR pszFile, LPCWSTR pszHostFolder, LPCWSTR pszCommonAppDataFolder,
+                         LPCWSTR pszUpdateFolder, CString& out);
 
 // True for an http or https address with a host, the only kind the shell may open for us.
 bool IsWebAddress(LPCWSTR pszAddress);

@@ -1,46 +1,48 @@
 #include "install/DescriptionTrust.h"
 
+#include "base/UpdateLog.h"
 #include "description/LocalUpdateInfo.h"
 #include "description/ProfileFile.h"
 #include "description/RemoteUpdateInfo.h"
+#include "description/TrustRecord.h"
 #include "framework/AfxTrace.h"
-#include "install/FileManager.h"
-#include "verify/DescriptionSignature.h"
+#include "install/TrustFile.h"
 #include "verify/Expires.h"
 
-bool IsDescriptionTrusted(std::string_view fileBytes, const CString& strPublisherKey, const CString& strExpires,
-                          ULONGLONG nowUtcTicks)
+void TraceDescriptionRefusal(LPCWSTR pszReason)
 {
-    if (strPublisherKey.IsEmpty())
-        return true;
-    if (VerifyDescriptionSignature(fileBytes, strPublisherKey.Str()) != SignatureVerdict::Verified)
-        return false;
-    // An old signed answer, replayed, must not hold clients back for ever.
-    return strExpires.IsEmpty() || CheckExpires(strExpires.Str(), nowUtcTicks) == ExpiryVerdict::Valid;
+    AfxTrace(CString(L"CFileManager: the update description is refused: ") + pszReason);
+    UpdateLog(L"description refused: ", pszReason);
 }
 
-bool CFileManager::HasPublisherKey()
+TrustVerdict JudgeDescriptionFor(std::string_view fileBytes, const CRemoteUpdateInfo& description,
+                                 const CLocalUpdateInfo& local, const TrustMemory& memory)
 {
-    if (!m_pLocalInfo)
-        LoadLocalInfo();
-    return !m_pLocalInfo->m_strPublisherKey.IsEmpty();
+    return JudgeDescriptionTrust(fileBytes, ReadTrustPins(local), memory, ReadClientTrustFacts(description),
+                                 CurrentUtcTicks());
 }
 
-bool CFileManager::TrustDescription(LPCWSTR pszPath)
+bool TrustDescriptionFile(LPCWSTR pszPath, const CLocalUpdateInfo& local, LPCWSTR pszTrustFile)
 {
-    if (!HasPublisherKey())
+    if (!local.PinsPublisher())
         return true;
     std::string bytes;
-    CString expires;
+    std::wstring refusal = L"it cannot be read whole";
     if (ReadFileBytes(pszPath, kMaxDescriptionBytes, bytes)) {
         CRemoteUpdateInfo description(pszPath);
-        description.LoadClient(m_pLocalInfo->m_strOEMClientName);
-        expires = description.GetExpires();
-        if (IsDescriptionTrusted(bytes, m_pLocalInfo->m_strPublisherKey, expires, CurrentUtcTicks()))
+        LoadChosenSection(description, local);
+        const TrustMemory memory = ReadTrustFile(pszTrustFile);
+        const TrustVerdict verdict = JudgeDescriptionFor(bytes, description, local, memory);
+        // Unkept, what was learnt is learnt again from the next description
+        // that carries it; refusing for it would stop every update of a
+        // folder that cannot be written.
+        if (verdict.memory != memory && !RememberTrust(pszTrustFile, verdict.memory))
+            AfxTrace(L"CFileManager: what the description taught of its publisher's keys could not be kept");
+        if (verdict.refusal == TrustRefusal::None)
             return true;
+        refusal = DescribeTrustVerdict(verdict);
     }
-    AfxTrace(L"CFileManager: the update description is not signed by the publisher");
-    // Nothing may act on it later either.
+    TraceDescriptionRefusal(refusal.c_str());
     ::DeleteFileW(pszPath);
     return false;
 }

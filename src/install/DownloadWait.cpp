@@ -1,8 +1,6 @@
 #include "install/DownloadWait.h"
 
-#include "net/FileDownloadHttp.h"
-
-#include <wininet.h>
+#include "net/RequestWorker.h"
 
 namespace {
 
@@ -11,22 +9,26 @@ constexpr DWORD kPollPauseMs = 1;
 
 } // namespace
 
-HRESULT WaitForDownload(CFileDownloadHttp& download, const std::function<bool()>& askStop)
+HRESULT WaitForDownload(CRequestWorker& worker, const std::function<bool()>& askStop)
 {
     for (;;) {
         // Read before the poll's event, so that the last event carries the
         // whole count: a worker that ends between the two reads cannot leave
         // the receiver with an earlier one.
-        const bool bFinished = download.IsFinished() != 0;
+        const bool bFinished = worker.IsFinished() != 0;
         if (askStop()) {
-            download.Cancel();
+            worker.Cancel();
             return E_ABORT;
         }
-        if (bFinished)
+        if (bFinished) {
+            worker.TellPerson();
             return S_OK;
-        // Nothing else ends the wait after a transfer error when no one can cancel.
-        if (download.HasStopped())
-            return download.GetFailure();
-        download.WaitForWorker(kPollPauseMs);
+        }
+        // Nothing else ends the wait after a failure when no one can cancel.
+        if (worker.HasStopped()) {
+            worker.TellPerson();
+            return worker.GetFailure();
+        }
+        worker.WaitForWorker(kPollPauseMs);
     }
 }

@@ -1,16 +1,17 @@
-// Waiting for a running download while the event sink may ask to stop.
+// Waiting for a request's worker while the event sink may ask to stop.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
 
-class CFileDownloadHttp;
+class CRequestWorker;
 
-// Polls until the download has finished (S_OK), askStop returns true (the
-// download is cancelled; E_ABORT) or the worker ends without finishing: the
-// downloader's failure (HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED)
-// after a transfer error, or why its check refused the body).
-// askStop runs once per poll, after the finished flag is read: the last call
-// sees the final count.
-HRESULT WaitForDownload(CFileDownloadHttp& download, const std::function<bool()>& askStop);
+// Polls until the work has finished (S_OK), askStop returns true (the work is
+// cancelled; E_ABORT) or the worker ends without finishing: its failure
+// (HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED) after a transfer
+// error, or why the answer or its check refused the body). What the worker
+// kept for a person is told here, on the caller's thread, unless the wait
+// was stopped. askStop runs once per poll, after the finished flag is read:
+// the last call sees the final count.
+HRESULT WaitForDownload(CRequestWorker& worker, const std::function<bool()>& askStop);

@@ -1,16 +1,19 @@
-// The update's files on disk: the installed record, the offered description,
-// the update folder and the edition flag. The operations are implemented by
-// topic: FileManager.cpp (core), RemoteInfoFetch.cpp, OfferAnalysis.cpp,
-// PackageInstall.cpp, SettingsItems.cpp.
+// The update's state in files: the installed record, the offered description
+// and the host's edition, and the steps that act on them. Each step is the
+// work of a room of its own (the update folder, the description's fetch and
+// trust, the offer's judgement, the package download, the installation, the
+// settings items); this class holds what they share and hands it to them.
 #pragma once
 
+#include "base/ExtractionCommand.h"
+
 #include "description/LocalUpdateInfo.h"
+#include "description/ReleaseControl.h"
 #include "description/RemoteUpdateInfo.h"
 #include "framework/AfxString.h"
 #include "install/OfferAnalysis.h"
 
 #include <memory>
-#include <vector>
 
 class IUpdateEventSink;
 
@@ -21,52 +24,62 @@ public:
     CFileManager(const CFileManager&) = delete;
     CFileManager& operator=(const CFileManager&) = delete;
 
-    // Core.
-    // The file's path in the update folder, which is made on the way unless
-    // the caller only looks (bCreateFolder FALSE).
+    // The receiver of progress and of the user's stop; null for none.
+    void SetEventSink(IUpdateEventSink* pSink) { m_pEventSink = pSink; }
+    IUpdateEventSink* EventSink() const { return m_pEventSink; }
+
+    // The file's path in the update folder (UpdateFolder.h), into a MAX_PATH buffer.
     static void GetUpdatePath(LPWSTR pszBuffer /* MAX_PATH */, LPCWSTR pszName, BOOL bCreateFolder = TRUE);
-    // "update" in the folder of the library's module: the record, the description and the package.
     static CString UpdateFolder();
     void ReadEdition();
-    // "IsProUpdate" of [Config] in the host's "Ambrel.ini" as it is now: nonzero
-    // for the professional edition.
     static BOOL ReadEditionFlag();
-    static std::vector<CString> SplitString(const CString& text, LPCWSTR pszSeparator);
     CLocalUpdateInfo* LoadLocalInfo();
 
-    // With a publisher key in the installed record, only a description signed
-    // with it is acted on: TrustDescription deletes one that is not
-    // (DescriptionTrust.cpp).
-    bool HasPublisherKey();
+    // With a publisher key or root pinned in the installed record, only a
+    // description the chain rules take is acted on (DescriptionTrust.h); one
+    // that is refused is deleted.
+    bool PinsPublisher();
     bool TrustDescription(LPCWSTR pszPath);
 
-    // The description fetch, which fails after kDescriptionDeadlineMs.
-    CRemoteUpdateInfo* FetchRemoteInfo(LPCWSTR pszUrl);
+    // The description fetch, which fails after dwDeadlineMs (not 0). Null
+    // when no description arrived or it was refused; *pbRefused (when given)
+    // tells which.
     static constexpr DWORD kDescriptionDeadlineMs = 60000;
+    // A failure is told to a person unless bTellFailure is false (they heard
+    // of the same already).
+    CRemoteUpdateInfo* FetchRemoteInfo(LPCWSTR pszUrl, DWORD dwDeadlineMs = kDescriptionDeadlineMs,
+                                      bool* pbRefused = nullptr, bool bTellFailure = true);
 
-    // Offer analysis and package fetch. Analyse judges and carries out what
-    // the verdict asks (JudgeOffered, then CarryOut); 1 when the offer applies.
+    // Analyse judges and carries out what the verdict asks (JudgeOffered,
+    // then CarryOut); 1 when the offer applies.
     int Analyse(bool bForcePro);
-    // The verdict alone: reads the offer's client section and the edition, shows nothing.
+    // The verdict alone: reads the section of the record's client and channel
+    // and the edition, shows nothing. Refused when the description is not
+    // trusted, or when it offers a package without a valid digest under a
+    // pin; NotNewer when its rollout does not reach this installation in a
+    // check of m_checkKind.
     EOfferVerdict JudgeOffered(bool bForcePro);
     COfferEffects EffectsOf(EOfferVerdict verdict) const;
-    // The one place where an offer's message box, browser launch and record write happen.
     void CarryOut(const COfferEffects& effects);
-    HRESULT DownloadPackage();
     void GetUpdateDescription(CString& out);
     void GetUpdateTitle(CString& out);
     void GetUpdateVersion(CString& out);
 
-    // Installation.
-    int GetExtractArgs(CString& out);
+    HRESULT DownloadPackage();
+    ExtractionTarget PreparedExtraction() const;
     HRESULT CompleteUpdate();
-
-    // Settings items.
     void ApplyIniItems();
 
     // Owned, possibly null; a new record replaces the old one.
     std::unique_ptr<CLocalUpdateInfo> m_pLocalInfo;
     std::unique_ptr<CRemoteUpdateInfo> m_pRemoteInfo;
-    IUpdateEventSink* m_pEventSink = nullptr;
     BOOL m_bIsProUpdate = 0;
+    // The kind of the last check, which the install's judgement repeats.
+    ECheckKind m_checkKind = ECheckKind::Interactive;
+
+private:
+    // What the log says of a description before it is judged.
+    void LogFetchedDescription(const CString& strPath);
+
+    IUpdateEventSink* m_pEventSink = nullptr;
 };

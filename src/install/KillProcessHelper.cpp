@@ -2,6 +2,8 @@
 
 #include "framework/AfxHandle.h"
 
+#include "base/UpdateLog.h"
+
 namespace {
 
 BOOL CALLBACK PostQuitToWindowOfProcess(HWND hWnd, LPARAM lParam)
@@ -31,5 +33,6 @@ BOOL CKillProcessHelper::KillProcess(DWORD dwProcessId)
     ::EnumWindows(PostQuitToWindowOfProcess, static_cast<LPARAM>(dwProcessId));
     if (::WaitForSingleObject(process.Get(), kQuitWaitMs) == WAIT_OBJECT_0)
         return TRUE;
+    UpdateLog(L"host: process ", dwProcessId, L" did not quit within ", kQuitWaitMs / 1000, L" s and is ended");
     return ::TerminateProcess(process.Get(), 0) ? TRUE : FALSE;
 }

@@ -1,22 +1,28 @@
 #include "install/OfferAnalysis.h"
 
+#include "base/Sha256.h"
+
 #include "description/LocalUpdateInfo.h"
+#include "description/ReleaseControl.h"
 #include "description/RemoteUpdateInfo.h"
+#include "description/TrustRecord.h"
 #include "description/VersionNumber.h"
-#include "framework/AfxTrace.h"
 #include "framework/AfxUserEffects.h"
 #include "framework/AfxWin.h"
 #include "install/DescriptionSafety.h"
-#include "install/DownloadWait.h"
-#include "install/FileManager.h"
-#include "install/PackageCheck.h"
-#include "manager/ProgressFigures.h"
-#include "manager/UpdateEventSink.h"
-#include "net/FileDownloadHttp.h"
-#include "verify/Sha256.h"
+#include "install/DescriptionTrust.h"
 
 EOfferVerdict JudgeOffer(const COfferFacts& facts)
 {
+    const CVersionNumber minimum = ParseVersion(facts.strValidVersion);
+    // The one signed exception to "never downgrade": whatever the packs say,
+    // the recalled version goes back as an upgrade would.
+    if (facts.bRecalled) {
+        if (facts.nCanUpdate == 0)
+            return EOfferVerdict::Elsewhere;
+        return !minimum.IsZero() && ParseVersion(facts.strInstalledVersion).IsLessThan(minimum) ? EOfferVerdict::TooOld
+                                                                                              : EOfferVerdict::Applies;
+    }
     const bool bNewerPack = facts.nInstalledPack < facts.nOfferedPack;
     if (facts.strInstalledVersion == facts.strOfferedVersion && !bNewerPack)
         return EOfferVerdict::NotNewer;
@@ -30,7 +36,6 @@ EOfferVerdict JudgeOffer(const COfferFacts& facts)
         if (facts.nCanUpdate == 0)
             return EOfferVerdict::Elsewhere;
     }
-    const CVersionNumber minimum = ParseVersion(facts.strValidVersion);
     if (!minimum.IsZero() && installed.IsLessThan(minimum))
         return EOfferVerdict::TooOld;
     return EOfferVerdict::Applies;
@@ -41,6 +46,7 @@ COfferEffects EffectsOfVerdict(EOfferVerdict verdict, bool bHasTips)
     COfferEffects effects;
     switch (verdict) {
     case EOfferVerdict::NotNewer:
+    case EOfferVerdict::Refused:
         break;
     case EOfferVerdict::Elsewhere:
         effects.bShowTips = bHasTips;
@@ -65,115 +71,42 @@ COfferEffects operator|(const COfferEffects& a, const COfferEffects& b)
     return effects;
 }
 
-EOfferVerdict CFileManager::JudgeOffered(bool bForcePro)
+COfferFacts OfferFactsOf(const CLocalUpdateInfo& local, const CRemoteUpdateInfo& offered, bool bProfessional)
 {
-    if (!m_pRemoteInfo || !m_pLocalInfo)
-        return EOfferVerdict::NotNewer;
-    AfxTrace(L"CFileManager::Analyse()");
-    if (m_pLocalInfo->m_strOEMClientName.IsEmpty())
-        return EOfferVerdict::NotNewer;
-    if (!TrustDescription(m_pRemoteInfo->m_strFile))
-        return EOfferVerdict::NotNewer;
-    m_pRemoteInfo->LoadClient(m_pLocalInfo->m_strOEMClientName);
-    ReadEdition();
-
-    const bool bPro = m_bIsProUpdate != 0 || bForcePro;
     COfferFacts facts;
-    facts.strInstalledVersion = m_pLocalInfo->m_strVersion;
-    facts.nInstalledPack = bPro ? m_pLocalInfo->m_nServiceProPack : m_pLocalInfo->m_nServicePack;
-    facts.strOfferedVersion = m_pRemoteInfo->m_strVersion;
-    facts.nOfferedPack = bPro ? m_pRemoteInfo->m_nServiceProPack : m_pRemoteInfo->m_nServicePack;
-    facts.nCanUpdate = m_pRemoteInfo->m_nCanUpdate;
-    facts.strValidVersion = m_pRemoteInfo->m_strValidVersion;
-    return JudgeOffer(facts);
+    facts.strInstalledVersion = local.m_strVersion;
+    facts.nInstalledPack = bProfessional ? local.m_nServiceProPack : local.m_nServicePack;
+    facts.strOfferedVersion = offered.m_strVersion;
+    facts.nOfferedPack = bProfessional ? offered.m_nServiceProPack : offered.m_nServicePack;
+    facts.nCanUpdate = offered.m_nCanUpdate;
+    facts.strValidVersion = offered.m_strValidVersion;
+    // The description was judged already: with a pin, it is signed.
+    facts.bRecalled = IsRecalled(local.m_strVersion, offered.m_strVersion, ReadRecall(offered), local.PinsPublisher());
+    return facts;
 }
 
-COfferEffects CFileManager::EffectsOf(EOfferVerdict verdict) const
+EOfferVerdict JudgeOfferFor(const CLocalUpdateInfo& local, const CRemoteUpdateInfo& offered, bool bProfessional)
 {
-    return EffectsOfVerdict(verdict, m_pRemoteInfo && !m_pRemoteInfo->GetTips().IsEmpty());
+    const EOfferVerdict verdict = JudgeOffer(OfferFactsOf(local, offered, bProfessional));
+    // A publisher who signs names the package's digest too; without one the
+    // offer could never be installed, and is refused before anyone sees it.
+    Sha256Digest digest = {};
+    if (verdict == EOfferVerdict::Applies && local.PinsPublisher() &&
+        !ParseSha256Hex(offered.GetPackageDigest(bProfessional).Str(), digest)) {
+        TraceDescriptionRefusal(L"the offered package has no valid digest");
+        return EOfferVerdict::Refused;
+    }
+    return verdict;
 }
 
-void CFileManager::CarryOut(const COfferEffects& effects)
+void CarryOutOffer(const COfferEffects& effects, const CRemoteUpdateInfo& offered, CLocalUpdateInfo& local)
 {
-    if (!m_pRemoteInfo || !m_pLocalInfo)
-        return;
     if (effects.bShowTips)
-        AfxMessageBox(m_pRemoteInfo->GetTips(), MB_OK);
+        AfxMessageBox(offered.GetTips(), MB_OK);
     // The description can be altered on the way: only a web page may reach the
     // shell, never a program, a document or a share that a tampered copy names.
-    if (effects.bOpenDownloadPage && IsWebAddress(m_pRemoteInfo->m_strDownloadURL))
-        AfxGetUserEffects().OpenDocument(m_pRemoteInfo->m_strDownloadURL);
+    if (effects.bOpenDownloadPage && IsWebAddress(offered.m_strDownloadURL))
+        AfxGetUserEffects().OpenDocument(offered.m_strDownloadURL);
     if (effects.bRecordOffer)
-        m_pLocalInfo->WriteUpdate(m_pRemoteInfo.get());
-}
-
-int CFileManager::Analyse(bool bForcePro)
-{
-    const EOfferVerdict verdict = JudgeOffered(bForcePro);
-    CarryOut(EffectsOf(verdict));
-    return verdict == EOfferVerdict::Applies ? 1 : 0;
-}
-
-void CFileManager::GetUpdateDescription(CString& out)
-{
-    if (m_pRemoteInfo) {
-        out = m_pRemoteInfo->m_strUpdateInfo;
-        if (out.IsEmpty())
-            out = m_pRemoteInfo->GetShortDesc() + L"\r\n" + m_pRemoteInfo->GetLongDesc();
-    } else if (m_pLocalInfo) {
-        out = m_pLocalInfo->ReadUpdateInfo();
-    }
-}
-
-void CFileManager::GetUpdateTitle(CString& out)
-{
-    if (!m_pLocalInfo)
-        LoadLocalInfo();
-    if (m_pLocalInfo)
-        out = m_pLocalInfo->ReadUpdateTitle();
-}
-
-void CFileManager::GetUpdateVersion(CString& out)
-{
-    if (m_pRemoteInfo)
-        out = m_pRemoteInfo->m_strVersion;
-    else if (m_pLocalInfo)
-        out = m_pLocalInfo->ReadUpdateVersion();
-}
-
-HRESULT CFileManager::DownloadPackage()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetUpdatePath(path, L"update.cab");
-    if (!m_pRemoteInfo)
-        return E_INVALIDARG;
-    const bool bPro = m_bIsProUpdate != 0;
-    const CString url = m_pRemoteInfo->GetPackageURL(bPro);
-    const ULONGLONG nStatedSize = m_pRemoteInfo->GetPackageSize(bPro);
-    if (url.IsEmpty())
-        return E_INVALIDARG;
-
-    // A digest that is there must be one: a garbled value is no way to skip the check.
-    const CString digestText = m_pRemoteInfo->GetPackageDigest(bPro);
-    Sha256Digest digest = {};
-    if (!digestText.IsEmpty() && !ParseSha256Hex(digestText.Str(), digest))
-        return TRUST_E_BAD_DIGEST;
-    // A publisher who signs names the package's digest too, or nothing is installed.
-    if (digestText.IsEmpty() && HasPublisherKey())
-        return TRUST_E_NOSIGNATURE;
-
-    CPackageCheck check(digestText.IsEmpty() ? nullptr : &digest);
-    CFileDownloadHttp download;
-    download.SetCheck(&check);
-    const HRESULT hr = download.Download(url, path);
-    if (FAILED(hr))
-        return hr;
-    // The description's size is the total; without one, what the server announced.
-    const ULONGLONG nTotal = nStatedSize != 0 ? nStatedSize : download.GetAnnouncedSize();
-    if (m_pEventSink)
-        m_pEventSink->OnUpdateEvent(2, -1, 0, ScaleProgress(0, nTotal).nTotal);
-    return WaitForDownload(download, [&] {
-        const CProgressFigures figures = ScaleProgress(download.GetReceivedBytes(), nTotal);
-        return m_pEventSink && m_pEventSink->OnUpdateEvent(2, figures.nReceived, figures.nTotal, figures.nShift) != 0;
-    });
+        local.WriteUpdate(&offered);
 }

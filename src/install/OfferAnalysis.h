@@ -11,6 +11,8 @@ struct COfferFacts {
     UINT nOfferedPack = 0;
     int nCanUpdate = 0;
     CString strValidVersion;
+    // A signed recall names the installed version (IsRecalled): the older offer counts as newer.
+    bool bRecalled = false;
 };
 
 enum class EOfferVerdict {
@@ -18,6 +20,7 @@ enum class EOfferVerdict {
     Applies,     // this library installs it
     Elsewhere,   // a newer version that this library may not install: tips, then the download page
     TooOld,      // the installed version is below the package's minimum: tips
+    Refused,     // the description may not be acted on (the installed record pins a publisher key or root)
 };
 
 EOfferVerdict JudgeOffer(const COfferFacts& facts);
@@ -33,3 +36,16 @@ COfferEffects EffectsOfVerdict(EOfferVerdict verdict, bool bHasTips);
 
 // The effects of several judgements of one check, each carried out at most once.
 COfferEffects operator|(const COfferEffects& a, const COfferEffects& b);
+
+class CLocalUpdateInfo;
+class CRemoteUpdateInfo;
+
+// The facts of an offer whose client section is loaded, for the edition.
+COfferFacts OfferFactsOf(const CLocalUpdateInfo& local, const CRemoteUpdateInfo& offered, bool bProfessional);
+
+// JudgeOffer of those facts; Refused, with the reason in the trace, when the
+// record pins a publisher key or root and the offer that applies has no valid digest.
+EOfferVerdict JudgeOfferFor(const CLocalUpdateInfo& local, const CRemoteUpdateInfo& offered, bool bProfessional);
+
+// The one place where an offer's message box, browser launch and record write happen.
+void CarryOutOffer(const COfferEffects& effects, const CRemoteUpdateInfo& offered, CLocalUpdateInfo& local);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "net/DownloadCheck.h"
-#include "verify/Sha256.h"
+#include "base/Sha256.h"
 
 #include <cstddef>
 #include <memory>

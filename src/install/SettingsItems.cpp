@@ -4,19 +4,20 @@
 #include "framework/AfxWin.h"
 #include "install/DescriptionSafety.h"
 #include "install/FileManager.h"
+#include "install/UpdateFolder.h"
 
 #include <shlobj.h>
 
 bool ParseIniItem(const CString& text, LPCWSTR pszAppFolder, LPCWSTR pszAppDataFolder, CIniItem& item)
 {
-    const std::vector<CString> fields = CFileManager::SplitString(text, L",");
+    const std::vector<CString> fields = AfxSplitString(text, L",");
     if (fields.size() != 4)
         return false;
     // Filled apart and taken whole: a value cut short by a field that could not
     // be read would be written as an empty one, erasing the setting.
     CIniItem parsed = item;
     for (const CString& field : fields) {
-        std::vector<CString> parts = CFileManager::SplitString(field, L":");
+        std::vector<CString> parts = AfxSplitString(field, L":");
         if (parts.size() != 2)
             return false;
         const CString& name = parts[0].Trim();
@@ -57,25 +58,24 @@ bool CRemoteUpdateInfo::ReadIniItem(CString& file, CString& section, CString& ke
     return true;
 }
 
-void CFileManager::ApplyIniItems()
+void ApplySettingsItems(const CRemoteUpdateInfo& offered)
 {
-    if (!m_pRemoteInfo || !TrustDescription(m_pRemoteInfo->m_strFile))
-        return;
-    const int nCount = m_pRemoteInfo->ReadListCount(L"IniItemCount");
+    const int nCount = offered.ReadListCount(L"IniItemCount");
     if (nCount <= 0)
         return;
     const CString hostFolder = AfxGetModuleFolder(nullptr);
     const CString appDataFolder = CommonAppDataFolder();
+    const CString updateFolder = UpdateFolderPath();
     for (int i = 0; i < nCount; ++i) {
         CString file, section, key, value;
-        if (!m_pRemoteInfo->ReadIniItem(file, section, key, value, i))
+        if (!offered.ReadIniItem(file, section, key, value, i))
             continue;
         if (file.IsEmpty() || section.IsEmpty() || key.IsEmpty())
             continue;
         // The description arrives over plain HTTP: it may change this product's
         // settings, never another program's or the system's.
         CString target;
-        if (ResolveSettingsFile(file, hostFolder, appDataFolder, target))
+        if (ResolveSettingsFile(file, hostFolder, appDataFolder, updateFolder, target))
             ::WritePrivateProfileStringW(section, key, value, target);
     }
 }

@@ -17,6 +17,12 @@ struct CIniItem {
 // nothing. In "Filename", "<app>" and then "<appdata>" become the two folders.
 bool ParseIniItem(const CString& text, LPCWSTR pszAppFolder, LPCWSTR pszAppDataFolder, CIniItem& item);
 
+class CRemoteUpdateInfo;
+
+// Writes the settings items of a description that may be acted on: only into
+// this product's own profile files, never in the update folder (ResolveSettingsFile).
+void ApplySettingsItems(const CRemoteUpdateInfo& offered);
+
 // The all-users application data folder, created when missing; empty when the
 // platform has none.
 CString CommonAppDataFolder();

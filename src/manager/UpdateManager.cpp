@@ -6,24 +6,56 @@
 #include "framework/AfxWin.h"
 #include "host/CommandLineUpdate.h"
 #include "host/LocalText.h"
-#include "host/UpdateApp.h"
+#include "install/DescriptionTrust.h"
 #include "install/KillProcessHelper.h"
+#include "install/DownloadWait.h"
+#include "install/PackageDownload.h"
+#include "install/UpdateFolder.h"
+#include "manager/UpdateEventSink.h"
+#include "net/FileDownloadHttp.h"
+#include "net/FirstLineRequest.h"
 #include "net/HttpRequest.h"
+#include "net/ServiceAddress.h"
 #include "resources/resource.h"
+
+#include "base/UpdateLog.h"
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
 
 // The whole report request: the connect, send and receive time-outs in a row.
-const ULONGLONG kReportDeadlineMs = 3 * CHttpRequest::kTimeoutMs;
-const size_t kMaxLineBytes = 4096;
-const DWORD kLineReadBytes = 1024;
+const DWORD kReportDeadlineMs = 3 * CHttpRequest::kTimeoutMs;
+// Out of a person's sight nobody can cancel, and a host may wait on its own
+// thread: the silent check as a whole ends within this. The report, whose
+// answer is never used, may not take the description's time.
+const DWORD kSilentCheckMs = 15000;
+const DWORD kSilentReportMs = 5000;
 const DWORD kStopWaitMs = 2000;
 
-// The hourglass for as long as a blocking request runs.
+// The time left to the requests of one check.
+class CCheckDeadline {
+public:
+    explicit CCheckDeadline(bool bSilent) : m_ullEnd(bSilent ? ::GetTickCount64() + kSilentCheckMs : 0) {}
+
+    // At most dwLimitMs, and no later than the check's end; never 0, which
+    // would mean no deadline at all.
+    DWORD Within(DWORD dwLimitMs) const
+    {
+        if (!m_ullEnd)
+            return dwLimitMs;
+        const ULONGLONG now = ::GetTickCount64();
+        return now >= m_ullEnd ? 1 : static_cast<DWORD>(std::min<ULONGLONG>(dwLimitMs, m_ullEnd - now));
+    }
+
+private:
+    ULONGLONG m_ullEnd;
+};
+
+// The hourglass for as long as the report request runs.
 class CWaitCursor {
 public:
     CWaitCursor()
@@ -40,21 +72,7 @@ public:
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
 
-void DeleteDescription()
-{
-    wchar_t path[MAX_PATH] = {};
-    CFileManager::GetUpdatePath(path, L"update.ini");
-    if (::PathFileExistsW(path))
-        ::DeleteFileW(path);
-}
-
 } // namespace
-
-CString DescriptionAddress(const CString& strReportAddress)
-{
-    const int nAmpersand = strReportAddress.Find(L'&');
-    return nAmpersand < 0 ? strReportAddress : strReportAddress.Left(nAmpersand);
-}
 
 CUpdateManager::CUpdateManager() = default;
 
@@ -68,7 +86,10 @@ HRESULT CUpdateManager::CheckUpdate(CCommandLineUpdate* pCmd)
     if (!pCmd)
         return E_POINTER;
     m_dwProcessId = pCmd->m_dwProcessId;
-    m_bSilent = pCmd->m_bSilent;
+    const bool bSilent = pCmd->m_bSilent != 0;
+    AfxSetSilentCheck(bSilent);
+    // A staged rollout reaches only some installations out of a person's sight.
+    m_fileManager.m_checkKind = bSilent ? ECheckKind::Silent : ECheckKind::Interactive;
     // The flag speaks of the last check: a process that checks again later
     // must not keep hiding a standard update behind an old professional offer.
     m_bProOffer = 0;
@@ -77,20 +98,36 @@ HRESULT CUpdateManager::CheckUpdate(CCommandLineUpdate* pCmd)
     if (!pLocal)
         return E_FAIL;
 
+    const CCheckDeadline deadline(bSilent);
     // The answer is not used: the request tells the service what is installed.
-    CString report;
+    CString report, line;
     report.Format(L"%s&version=%s&SP=%d", pCmd->m_strUrl.GetString(), pLocal->m_strVersion.GetString(),
                   static_cast<int>(pLocal->m_nServicePack));
-    ReadUrlLine(report);
-
-    if (!m_fileManager.FetchRemoteInfo(DescriptionAddress(report)))
+    UpdateLog(bSilent ? L"silent check" : L"check", L" for client \"", pLocal->m_strOEMClientName, L"\", installed ",
+              pLocal->m_strVersion, L" service pack ", pLocal->m_nServicePack, L" (professional ",
+              pLocal->m_nServiceProPack, L")");
+    if (ReadUrlLine(report, deadline.Within(bSilent ? kSilentReportMs : kReportDeadlineMs), line) == E_ABORT)
         return E_FAIL;
+
+    // A server that is down fails both requests: a person hears of it once.
+    bool bRefused = false;
+    if (!m_fileManager.FetchRemoteInfo(DescriptionAddress(report), deadline.Within(CFileManager::kDescriptionDeadlineMs),
+                                       &bRefused, !m_bFailureTold))
+        return bRefused ? kDescriptionRefused : E_FAIL;
     // Both judgements first, then their effects once: a standard and a
     // professional verdict that both ask for the tips show them once.
     const EOfferVerdict standard = m_fileManager.JudgeOffered(false);
     EOfferVerdict professional = EOfferVerdict::NotNewer;
-    if (standard != EOfferVerdict::Applies && !m_fileManager.m_bIsProUpdate)
+    if (standard != EOfferVerdict::Applies && standard != EOfferVerdict::Refused && !m_fileManager.m_bIsProUpdate)
         professional = m_fileManager.JudgeOffered(true);
+    // A refused description is no answer at all: nothing of it is shown or kept.
+    if (standard == EOfferVerdict::Refused || professional == EOfferVerdict::Refused) {
+        DeleteFetchedDescription();
+        return kDescriptionRefused;
+    }
+    UpdateLog(L"check: ", standard == EOfferVerdict::Applies       ? L"the standard edition's update is offered"
+                          : professional == EOfferVerdict::Applies ? L"only the professional edition's update applies"
+                                                                   : L"nothing is offered");
     m_fileManager.CarryOut(m_fileManager.EffectsOf(standard) | m_fileManager.EffectsOf(professional));
 
     if (standard == EOfferVerdict::Applies)
@@ -99,57 +136,66 @@ HRESULT CUpdateManager::CheckUpdate(CCommandLineUpdate* pCmd)
         m_bProOffer = 1;
         return S_OK;
     }
-    DeleteDescription();
+    DeleteFetchedDescription();
     return E_ABORT;
 }
 
-CString CUpdateManager::ReadUrlLine(LPCWSTR pszUrl)
+HRESULT CUpdateManager::ReadUrlLine(LPCWSTR pszUrl, DWORD dwDeadlineMs, CString& strLine)
 {
     CWaitCursor wait;
-    // The request's own time-outs bound a server that never answers; this
-    // bounds one that answers a byte at a time.
-    const ULONGLONG ullDeadline = ::GetTickCount64() + kReportDeadlineMs;
-    CHttpRequest request;
-    HRESULT hr = request.Send(pszUrl, nullptr, nullptr, ullDeadline);
-    std::string bytes;
-    while (SUCCEEDED(hr) && bytes.find('\n') == std::string::npos && bytes.size() < kMaxLineBytes) {
-        const BYTE* pData = nullptr;
-        DWORD nRead = 0;
-        hr = request.Read(&pData, &nRead, kLineReadBytes, nullptr, ullDeadline);
-        if (SUCCEEDED(hr) && nRead == 0)
-            break;
-        if (SUCCEEDED(hr))
-            bytes.append(reinterpret_cast<const char*>(pData), nRead);
+    strLine.Empty();
+    m_bFailureTold = false;
+    // The request's own time-outs bound a server that never answers; the
+    // deadline bounds one that answers a byte at a time.
+    CFirstLineRequest request;
+    request.SetDeadline(dwDeadlineMs);
+    HRESULT hr = request.Start(pszUrl);
+    if (SUCCEEDED(hr)) {
+        IUpdateEventSink* pSink = EventSink();
+        hr = WaitForDownload(request, [pSink] { return AskStop(pSink); });
     }
     // Whatever failed, the check goes on to the description; the user hears
-    // of it only when the check is not silent.
-    if (FAILED(hr) && !m_bSilent) {
+    // of it only when the check is not silent, and never after their own stop.
+    if (FAILED(hr) && hr != E_ABORT) {
         CInternetException e(HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : ERROR_INTERNET_CANNOT_CONNECT);
-        e.ReportError(MB_OK, 0);
+        m_bFailureTold = e.ReportError(MB_OK, 0, kMessageInCheck) != 0;
     }
-    std::string line = bytes.substr(0, bytes.find('\n'));
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return DecodeBytes(CP_ACP, line);
+    if (SUCCEEDED(hr))
+        strLine = DecodeBytes(CP_ACP, request.GetLine());
+    return hr;
 }
 
 HRESULT CUpdateManager::DoUpdate()
 {
-    if (!m_fileManager.Analyse(false))
+    // Judged again: the description in the folder may have changed, or expired, since the check.
+    const EOfferVerdict verdict = m_fileManager.JudgeOffered(false);
+    m_fileManager.CarryOut(m_fileManager.EffectsOf(verdict));
+    if (verdict == EOfferVerdict::Refused) {
+        UpdateLog(L"install: the description is refused now");
+        DeleteFetchedDescription();
+        AfxMessageBox(LoadLocalString(IDS_DESCRIPTION_REFUSED), MB_OK | MB_ICONSTOP, kMessageError);
+        return kDescriptionRefused;
+    }
+    if (verdict != EOfferVerdict::Applies)
         return 1;
     const HRESULT hr = m_fileManager.DownloadPackage();
     if (FAILED(hr)) {
+        UpdateLog(L"install: no package: ", PackageFailureReason(hr));
         // The person who pressed Install learns why nothing happens; a
-        // transfer error has said so already.
-        if ((hr == TRUST_E_BAD_DIGEST || hr == TRUST_E_NOSIGNATURE) && g_bInteractive)
-            AfxMessageBox(LoadLocalString(IDS_PACKAGE_REFUSED), MB_OK | MB_ICONSTOP);
+        // transfer error has said so already. A package larger than the
+        // description states is refused like one whose digest differs.
+        const bool bRefused = hr == TRUST_E_BAD_DIGEST || hr == TRUST_E_NOSIGNATURE || hr == CFileDownloadHttp::kTooLarge;
+        if (bRefused)
+            AfxMessageBox(LoadLocalString(IDS_PACKAGE_REFUSED), MB_OK | MB_ICONSTOP, kMessageError);
         return hr;
     }
     if (m_dwProcessId != 0) {
         CKillProcessHelper helper;
         helper.KillProcess(m_dwProcessId);
     }
-    return m_fileManager.GetExtractArgs(m_strExtractArgs);
+    m_extraction = m_fileManager.PreparedExtraction();
+    UpdateLog(L"install: the package is ready; the host (process ", m_dwProcessId, L") was asked to end");
+    return 0;
 }
 
 void CUpdateManager::StopWorker()

@@ -5,9 +5,12 @@
 #include "framework/AfxInet.h"
 #include "framework/AfxTrace.h"
 #include "framework/AfxWin.h"
-#include "host/UpdateApp.h"
+#include "host/LocalText.h"
 #include "net/DownloadCheck.h"
 #include "net/PartialDownload.h"
+#include "resources/resource.h"
+
+#include "base/ItemDeletion.h"
 
 #include <algorithm>
 #include <vector>
@@ -18,8 +21,6 @@ namespace {
 constexpr DWORD kChunkSize = 4096;
 // What one file write moves beneath the chunks.
 constexpr int kWriteBufferSize = 256 * 1024;
-
-constexpr DWORD kStopWaitMs = 2000;
 
 // Only a 200 delivers a file: a 206 that nobody asked for is a piece of one,
 // a 204 or any other answer is no file at all. A 206 continues a body only
@@ -32,7 +33,14 @@ constexpr DWORD kStatusPartial = 206;
 constexpr int kMaxAttempts = 5;
 constexpr DWORD kFirstRetryPauseMs = 500;
 
+DWORD Win32CodeOf(HRESULT hr, DWORD dwOtherwise)
+{
+    return HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : dwOtherwise;
+}
+
 } // namespace
+
+const HRESULT CFileDownloadHttp::kTooLarge = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
 
 CFileDownloadHttp::CFileDownloadHttp() = default;
 
@@ -42,50 +50,65 @@ CFileDownloadHttp::~CFileDownloadHttp()
     m_request.Close();
 }
 
-bool CFileDownloadHttp::MayReport() const
-{
-    // Once the user has stopped the download, its failure is no news to them.
-    return g_bInteractive && !::InterlockedExchangeAdd(const_cast<volatile LONG*>(&m_nStopAsked), 0);
-}
-
 HRESULT CFileDownloadHttp::Download(LPCWSTR pszUrl, LPCWSTR pszLocalFile)
 {
-    ::InterlockedExchange(&m_nFinished, 0);
     m_strUrl = pszUrl;
     m_strLocalFile = pszLocalFile;
-    m_nFileSize = 0;
     ::InterlockedExchange64(&m_nReceived, 0);
-    m_ullDeadline = m_dwDeadlineMs ? ::GetTickCount64() + m_dwDeadlineMs : 0;
 
     DWORD dwServiceType = 0;
     CString server, object;
     INTERNET_PORT nPort = 0;
     if (!AfxParseURL(m_strUrl, dwServiceType, server, object, nPort)) {
         AfxTrace(L"AfxParseURL FALSE!");
+        Fail(E_FAIL);
         return E_FAIL;
     }
     // Nothing is sent for another scheme: a file, a share or FTP is no update service.
-    if (dwServiceType != AFX_INET_SERVICE_HTTP && dwServiceType != AFX_INET_SERVICE_HTTPS)
+    if (dwServiceType != AFX_INET_SERVICE_HTTP && dwServiceType != AFX_INET_SERVICE_HTTPS) {
+        Fail(E_FAIL);
         return E_FAIL;
+    }
     AfxTrace(L"m_pInternetSession->SetOption()!");
     AfxTrace(L"start TRY TO Download..." + object);
-    return SendRequestAndStart();
+    return StartWorker();
 }
 
-ULONGLONG CFileDownloadHttp::KeptPartialLength(CPartialRecord& record)
+UINT CFileDownloadHttp::RunWorker()
 {
-    // Kept only for the same address and with a validator that can ask the
-    // server whether the file is still the same one; anything else is dropped.
+    const HRESULT hr = OpenAnswer();
+    if (SUCCEEDED(hr))
+        ReceiveBody();
+    return 0;
+}
+
+HRESULT CFileDownloadHttp::PrepareTemp(CPartialRecord& record, ULONGLONG& nKept)
+{
+    nKept = 0;
     const CString strTemp = GetTempFile();
     WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (record.Read(PartialRecordFile()) && record.strUrl == m_strUrl &&
-        ::GetFileAttributesExW(strTemp, GetFileExInfoStandard, &data) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        const ULONGLONG nKept = static_cast<ULONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-        if (nKept > 0 && nKept < record.nTotal)
-            return nKept;
+    const bool bThere = ::GetFileAttributesExW(strTemp, GetFileExInfoStandard, &data) != FALSE;
+    const bool bFolder = bThere && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    // Kept only for the same address, of a file no larger than this download
+    // may be, and with a validator that can ask the server whether the file
+    // is still the same one; anything else is dropped.
+    if (bThere && !bFolder && record.Read(PartialRecordFile()) && record.strUrl == m_strUrl &&
+        record.nTotal <= m_nMaxSize) {
+        const ULONGLONG nLength = static_cast<ULONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+        if (nLength > 0 && nLength < record.nTotal) {
+            nKept = nLength;
+            return S_OK;
+        }
     }
     DiscardPartial();
-    return 0;
+    // The place is this download's own, beside its destination: a folder there
+    // is in the way of every attempt, and goes with what it holds (links as links).
+    if (bFolder && !DeleteItemTreeAt(strTemp.Str())) {
+        AfxTrace(L"the temporary file's place is taken");
+        Fail(HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE), new CFileException(ERROR_CANNOT_MAKE, strTemp));
+        return HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE);
+    }
+    return S_OK;
 }
 
 void CFileDownloadHttp::DiscardPartial()
@@ -94,19 +117,28 @@ void CFileDownloadHttp::DiscardPartial()
     ::DeleteFileW(PartialRecordFile());
 }
 
-HRESULT CFileDownloadHttp::SendRequestAndStart()
+HRESULT CFileDownloadHttp::OpenAnswer()
 {
     CPartialRecord record;
-    const ULONGLONG nKept = KeptPartialLength(record);
-    const HRESULT hr = m_request.Send(m_strUrl, nKept ? RangeHeaders(nKept, record.strValidator).GetString() : nullptr,
-                                      m_eventStop, m_ullDeadline);
+    ULONGLONG nKept = 0;
+    HRESULT hr = PrepareTemp(record, nKept);
+    if (FAILED(hr))
+        return hr;
+    hr = m_request.Send(m_strUrl, nKept ? RangeHeaders(nKept, record.strValidator).GetString() : nullptr, m_eventStop,
+                        Deadline());
+    // An answer to the range that neither continues the kept part nor brings
+    // the whole file (another total, a range beyond its end) says the part is
+    // of another file: it goes, and the whole file is asked for at once.
+    if (SUCCEEDED(hr) && nKept && !IsContinuation(nKept, record.nTotal) && m_request.GetStatus() != kStatusOk) {
+        AfxTrace(L"the kept part is of another file");
+        DiscardPartial();
+        nKept = 0;
+        hr = m_request.Send(m_strUrl, nullptr, m_eventStop, Deadline());
+    }
     if (FAILED(hr)) {
         AfxTrace(L"Get Connection False");
-        if (hr != E_ABORT && MayReport()) {
-            CInternetException e(HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : ERROR_INTERNET_CANNOT_CONNECT);
-            e.ReportError(MB_OK);
-        }
-        return E_FAIL;
+        Fail(hr, hr == E_ABORT ? nullptr : new CInternetException(Win32CodeOf(hr, ERROR_INTERNET_CANNOT_CONNECT)));
+        return hr;
     }
     AfxTrace(L"Get Connection Success");
 
@@ -125,6 +157,7 @@ HRESULT CFileDownloadHttp::SendRequestAndStart()
         text.Format(L"HTTP status %lu", m_request.GetStatus());
         AfxTrace(text);
         DiscardPartial();
+        Fail(E_FAIL);
         return E_FAIL;
     } else {
         DiscardPartial();
@@ -134,26 +167,17 @@ HRESULT CFileDownloadHttp::SendRequestAndStart()
     if (m_nTotalSize > m_nMaxSize) {
         AfxTrace(L"file too large");
         DiscardPartial();
-        return E_FAIL;
+        Fail(kTooLarge);
+        return kTooLarge;
     }
     m_nFileSize = static_cast<DWORD>(std::min<ULONGLONG>(m_nTotalSize, MAXDWORD));
     m_nAnnouncedSize = m_nTotalSize;
-    if (m_nTotalSize != 0 || !m_bSizeKnown) {
+    m_bEmptyAnswer = m_nTotalSize == 0 && m_bSizeKnown;
+    if (!m_bEmptyAnswer)
         AfxTrace(L"file right");
-    } else if (MayReport() && !IsSilentCheck()) {
-        // An empty answer: said only to a person who is watching.
-        AfxMessageBox(L"文件错误", MB_OK);
-    }
     ::InterlockedExchange64(&m_nReceived, static_cast<LONG64>(m_nResumeFrom));
-
     AfxTrace(L"Begin DownloadImpl Thread!!!");
-    // Started suspended so that the object is ours before its thread can end.
-    CWinThread* pThread = AfxBeginThread(&DownloadThreadProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
-    if (!pThread)
-        return E_FAIL;
-    pThread->m_bAutoDelete = FALSE;
-    m_pThread.reset(pThread);
-    m_pThread->ResumeThread();
+    ::InterlockedExchange(&m_nAnswered, 1);
     return S_OK;
 }
 
@@ -179,14 +203,8 @@ LONG CFileDownloadHttp::ClampedCount(ULONGLONG nBytes)
     return static_cast<LONG>(std::min<ULONGLONG>(nBytes, MAXLONG));
 }
 
-UINT CFileDownloadHttp::DownloadThreadProc(LPVOID pParam)
+void CFileDownloadHttp::ReceiveBody()
 {
-    return static_cast<CFileDownloadHttp*>(pParam)->DownloadImpl();
-}
-
-UINT CFileDownloadHttp::DownloadImpl()
-{
-    const CString strTemp = GetTempFile();
     try {
         CFile file;
         ULONGLONG nTotal = m_nResumeFrom;
@@ -211,31 +229,31 @@ UINT CFileDownloadHttp::DownloadImpl()
                 break;
         }
         file.Close();
-        if (end == EBodyEnd::Stopped) {
-            m_hrFailure = E_ABORT;
+        if (end == EBodyEnd::Stopped || end == EBodyEnd::TooLarge) {
+            // A body larger than allowed is not the file asked for: none of it is kept.
+            if (end == EBodyEnd::TooLarge)
+                AfxTrace(L"file too large");
+            Fail(end == EBodyEnd::Stopped ? E_ABORT : kTooLarge);
             DiscardPartial();
-            return 0;
+            return;
         }
         if (end == EBodyEnd::Failed)
             AfxThrowInternetException(dwError);
         const HRESULT hrCheck = CheckBody(nTotal);
         if (FAILED(hrCheck)) {
             // Whole, and still not what was expected: nothing of it is worth keeping.
-            m_hrFailure = hrCheck;
+            Fail(hrCheck);
             DiscardPartial();
-            return 0;
+            return;
         }
         ReplaceDestination();
         ::DeleteFileW(PartialRecordFile());
-        ::InterlockedExchange(&m_nFinished, 1);
+        Finish();
     } catch (CException* e) {
         // The temporary file keeps what had arrived, for the next download to
         // go on with; the destination is untouched.
-        CExceptionPtr guard(e);
-        if (MayReport())
-            e->ReportError(MB_OK);
+        Fail(HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED), e);
     }
-    return 0;
 }
 
 void CFileDownloadHttp::OpenTemp(CFile& file, bool bAppend)
@@ -245,11 +263,12 @@ void CFileDownloadHttp::OpenTemp(CFile& file, bool bAppend)
         file.Open(strTemp, CFile::modeCreate | CFile::modeWrite);
         return;
     }
-    // The kept part is hashed once, as if it had just arrived.
+    // The kept part is hashed once, as if it had just arrived; a stop cuts it
+    // short, and the body's first wait then ends on it.
     if (m_pCheck) {
         CFile kept(strTemp, CFile::modeRead | CFile::shareDenyWrite);
         std::vector<BYTE> buffer(kWriteBufferSize);
-        for (UINT n; (n = kept.Read(buffer.data(), static_cast<UINT>(buffer.size()))) > 0;)
+        for (UINT n; !StopAsked() && (n = kept.Read(buffer.data(), static_cast<UINT>(buffer.size()))) > 0;)
             m_pCheck->OnBytes(buffer.data(), n);
     }
     file.Open(strTemp, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite);
@@ -268,7 +287,7 @@ bool CFileDownloadHttp::ResendForTheRest(int nAttempt, ULONGLONG& nTotal, CFile&
     // Without a validator the rest could be of another file: the whole one then.
     const bool bRange = !m_strValidator.IsEmpty();
     const HRESULT hr = m_request.Send(m_strUrl, bRange ? RangeHeaders(nTotal, m_strValidator).GetString() : nullptr,
-                                      m_eventStop, m_ullDeadline);
+                                      m_eventStop, Deadline());
     if (hr == E_ABORT) {
         end = EBodyEnd::Stopped;
         return false;
@@ -291,7 +310,16 @@ bool CFileDownloadHttp::ResendForTheRest(int nAttempt, ULONGLONG& nTotal, CFile&
         CPartialRecord{m_strUrl, m_strValidator, m_nTotalSize}.Write(PartialRecordFile());
     else
         ::DeleteFileW(PartialRecordFile());
-    return m_nTotalSize <= m_nMaxSize;
+    if (m_nTotalSize > m_nMaxSize) {
+        end = EBodyEnd::TooLarge;
+        return false;
+    }
+    return true;
+}
+
+ULONGLONG CFileDownloadHttp::BodyCap() const
+{
+    return m_bSizeKnown ? std::min(m_nMaxSize, m_nTotalSize) : m_nMaxSize;
 }
 
 CFileDownloadHttp::EBodyEnd CFileDownloadHttp::CopyBody(CArchive& store, ULONGLONG& nTotal, DWORD& dwError)
@@ -303,14 +331,18 @@ CFileDownloadHttp::EBodyEnd CFileDownloadHttp::CopyBody(CArchive& store, ULONGLO
     for (;;) {
         const BYTE* pData = nullptr;
         DWORD nRead = 0;
-        const HRESULT hr = m_request.Read(&pData, &nRead, CHttpRequest::kMaxReadSize, m_eventStop, m_ullDeadline);
+        const HRESULT hr = m_request.Read(&pData, &nRead, CHttpRequest::kMaxReadSize, m_eventStop, Deadline());
         if (hr == E_ABORT)
             return EBodyEnd::Stopped;
         if (FAILED(hr)) {
             // What is held of a chunk is dropped: the rest is asked for from the last whole chunk.
-            dwError = HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : ERROR_INTERNET_CONNECTION_ABORTED;
+            dwError = Win32CodeOf(hr, ERROR_INTERNET_CONNECTION_ABORTED);
             return EBodyEnd::Failed;
         }
+        // Judged before a byte of it is written: a server that sends more than
+        // it may must not fill the disk, whatever it announced.
+        if (nTotal + nPartial + nRead > BodyCap())
+            return EBodyEnd::TooLarge;
         if (nRead == 0)
             return nPartial > 0 && StoreChunk(store, partial, nPartial, nTotal) ? EBodyEnd::Stopped : EBodyEnd::Ended;
         while (nRead > 0) {
@@ -340,13 +372,11 @@ BOOL CFileDownloadHttp::StoreChunk(CArchive& store, const BYTE* pChunk, DWORD nC
 {
     // Checked without waiting: a stop asked for is consumed here, and no stop
     // costs nothing. The chunk at hand is dropped.
-    if (::InterlockedExchangeAdd(&m_nStopAsked, 0)) {
+    if (StopAsked()) {
         CSingleLock lock(&m_eventStop);
         if (lock.Lock(0))
             return TRUE;
     }
-    if (nTotal + nChunk > m_nMaxSize)
-        AfxThrowInternetException(ERROR_INTERNET_CONNECTION_ABORTED);
     if (m_pCheck)
         m_pCheck->OnBytes(pChunk, nChunk);
     store.Write(pChunk, nChunk);
@@ -368,9 +398,19 @@ void CFileDownloadHttp::ReplaceDestination()
         AfxThrowFileException(::GetLastError(), m_strLocalFile);
 }
 
-LONG CFileDownloadHttp::IsFinished()
+BOOL CFileDownloadHttp::IsAnswered()
 {
-    return ::InterlockedExchangeAdd(&m_nFinished, 0);
+    return ::InterlockedExchangeAdd(&m_nAnswered, 0) != 0;
+}
+
+void CFileDownloadHttp::TellPerson()
+{
+    // An empty answer: said only to a person who is watching, never in a silent check.
+    if (m_bEmptyAnswer && IsAnswered() && MayReport()) {
+        m_bEmptyAnswer = false;
+        AfxMessageBox(LoadLocalString(IDS_FILE_ERROR), MB_OK, kMessageError | kMessageInCheck);
+    }
+    CRequestWorker::TellPerson();
 }
 
 LONG CFileDownloadHttp::GetReceived()
@@ -382,47 +422,6 @@ ULONGLONG CFileDownloadHttp::GetReceivedBytes()
 {
     // One read of all 64 bits, also in a 32-bit process.
     return static_cast<ULONGLONG>(::InterlockedCompareExchange64(&m_nReceived, 0, 0));
-}
-
-void CFileDownloadHttp::WaitForWorker(DWORD dwMilliseconds)
-{
-    if (!m_pThread) {
-        ::Sleep(dwMilliseconds);
-        return;
-    }
-    HANDLE hThread = *m_pThread;
-    ::MsgWaitForMultipleObjects(1, &hThread, FALSE, dwMilliseconds, QS_ALLINPUT);
-}
-
-BOOL CFileDownloadHttp::HasStopped()
-{
-    // The thread's end is read before the flag: a worker that finishes and ends
-    // between the two reads is then seen finished, never failed.
-    const BOOL bEnded = !m_pThread || ::WaitForSingleObject(*m_pThread, 0) == WAIT_OBJECT_0;
-    return bEnded && ::InterlockedExchangeAdd(&m_nFinished, 0) == 0;
-}
-
-void CFileDownloadHttp::Cancel()
-{
-    RequestStop();
-}
-
-void CFileDownloadHttp::RequestStop()
-{
-    // Set, not pulsed: a pulse while the worker reads would be lost. The
-    // auto-reset event stays signalled until the worker's next look, and a
-    // wait for the network ends on it at once.
-    ::InterlockedExchange(&m_nStopAsked, 1);
-    m_eventStop.SetEvent();
-}
-
-void CFileDownloadHttp::StopThread()
-{
-    if (!m_pThread)
-        return;
-    while (::WaitForSingleObject(*m_pThread, kStopWaitMs) == WAIT_TIMEOUT)
-        RequestStop();
-    m_pThread.reset();
 }
 
 CString CFileDownloadHttp::GetTempFile() const

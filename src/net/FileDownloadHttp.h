@@ -1,80 +1,68 @@
-// Fetches one file over HTTP or HTTPS into a local path. The transfer runs on
-// a worker thread of its own and goes through a temporary file (the
-// destination with ".tmp" appended), which replaces the destination only when
-// the whole body has arrived and passed the caller's check. The caller polls
-// IsFinished and GetReceived, pausing in WaitForWorker between polls, and may
-// Cancel; a stop ends every wait at once.
+// Fetches one file over HTTP or HTTPS into a local path. The whole request
+// runs on a worker of its own (CRequestWorker) and goes through a temporary
+// file (the destination with ".tmp" appended), which replaces the destination
+// only when the whole body has arrived and passed the caller's check. The
+// caller polls IsFinished and GetReceived, pausing in WaitForWorker between
+// polls, and may Cancel; a stop ends every wait at once.
 #pragma once
 
 #include "framework/AfxFile.h"
-#include "framework/AfxMt.h"
 #include "framework/AfxString.h"
 #include "net/HttpRequest.h"
 #include "net/PartialDownload.h"
-
-#include <memory>
+#include "net/RequestWorker.h"
 
 class IDownloadCheck;
 
-class CFileDownloadHttp {
+class CFileDownloadHttp : public CRequestWorker {
 public:
     CFileDownloadHttp();
-    virtual ~CFileDownloadHttp();
-    CFileDownloadHttp(const CFileDownloadHttp&) = delete;
-    CFileDownloadHttp& operator=(const CFileDownloadHttp&) = delete;
+    ~CFileDownloadHttp() override;
 
     // Before Download: a check of the body (borrowed, used by the worker
-    // until it ends), and a time after which the whole download fails.
+    // until it ends).
     void SetCheck(IDownloadCheck* pCheck) { m_pCheck = pCheck; }
-    void SetDeadline(DWORD dwMilliseconds) { m_dwDeadlineMs = dwMilliseconds; }
-    // A body larger than this is a transfer error.
+    // A body larger than this is refused as soon as it shows: at the answer's
+    // length, or at the first byte beyond. GetFailure then says kTooLarge.
     void SetMaxSize(ULONGLONG nMaxSize) { m_nMaxSize = nMaxSize; }
+    static const HRESULT kTooLarge;
 
-    // Sends the request and starts the worker: S_OK, or a failure code when no
-    // worker runs (an address that is not http or https, no answer, an answer
-    // other than 200). Called once per object.
+    // Starts the worker, which sends the request and receives the body: S_OK,
+    // or a failure code at once for an address that is not http or https.
+    // Everything else (no answer, an answer other than 200) ends the worker
+    // and shows in HasStopped and GetFailure. Called once per object.
     HRESULT Download(LPCWSTR pszUrl, LPCWSTR pszLocalFile);
 
-    // 1 once the destination holds the complete body.
-    LONG IsFinished();
+    // TRUE once the answer's headers are in and the body is on its way;
+    // GetAnnouncedSize is valid from then on.
+    BOOL IsAnswered();
     // Body bytes written so far, in steps of whole 4,096-byte chunks but the
     // last.
     LONG GetReceived();
     // The same count whole, beyond 2 GiB.
     ULONGLONG GetReceivedBytes();
-    // The whole body's size as the server announced it (0: not announced);
-    // set by a Download that succeeded.
+    // The whole body's size as the server announced it (0: not announced).
     ULONGLONG GetAnnouncedSize() const { return m_nAnnouncedSize; }
-    // The pause of a polling loop: returns after dwMilliseconds, or at once
-    // when the worker ends or a message arrives for this thread, so that a
-    // poll neither spins nor keeps a window or the end waiting.
-    void WaitForWorker(DWORD dwMilliseconds);
-    // TRUE once no worker runs and the download has not finished: after a
-    // stop, a transfer error, a refused body, or a Download that failed.
-    BOOL HasStopped();
-    // Why a download that has stopped did not finish.
-    HRESULT GetFailure() const { return m_hrFailure; }
 
-    // Asks the worker to stop: a wait under way ends at once.
-    void Cancel();
-    // Waits until the worker has ended, asking it to stop every 2 seconds.
-    void StopThread();
+    // The empty answer's notice, then what the worker kept of its failure.
+    void TellPerson() override;
 
     CString GetTempFile() const;
 
 protected:
-    // The worker's body.
-    virtual UINT DownloadImpl();
+    UINT RunWorker() override;
 
 private:
-    static UINT DownloadThreadProc(LPVOID pParam);
+    enum class EBodyEnd { Ended, Stopped, Failed, TooLarge };
 
-    enum class EBodyEnd { Ended, Stopped, Failed };
-
-    HRESULT SendRequestAndStart();
-    // The length of a partial file that the request may continue, with its
-    // record; 0 after dropping whatever partial file there was.
-    ULONGLONG KeptPartialLength(CPartialRecord& record);
+    // Sends the request and judges its answer's headers: S_OK when the body
+    // may come (m_nResumeFrom says from where).
+    HRESULT OpenAnswer();
+    // Clears the temporary file's place: a kept part that the request may
+    // continue stays (its length in nKept, its record in record); anything
+    // else there goes, a folder with all it holds. A failure when something
+    // stays that cannot go.
+    HRESULT PrepareTemp(CPartialRecord& record, ULONGLONG& nKept);
     void DiscardPartial();
     CString PartialRecordFile() const;
     // Takes the size and the validator of a 200.
@@ -82,40 +70,33 @@ private:
     // The answer is a 206 with the rest of the file from nFrom, whose whole is nTotal.
     bool IsContinuation(ULONGLONG nFrom, ULONGLONG nTotal) const;
     static LONG ClampedCount(ULONGLONG nBytes);
+    // Moves the body into the temporary file and judges it.
+    void ReceiveBody();
     void OpenTemp(CFile& file, bool bAppend);
     // After a transfer error: waits, then asks for what is missing. False
-    // when there is no going on (end says Stopped after a stop).
+    // when there is no going on (end says why, when it is not a failure).
     bool ResendForTheRest(int nAttempt, ULONGLONG& nTotal, CFile& file, EBodyEnd& end);
     // Moves the body into the temporary file, behind nTotal bytes.
     EBodyEnd CopyBody(CArchive& store, ULONGLONG& nTotal, DWORD& dwError);
     // Writes and counts one chunk; TRUE when a stop came first.
     BOOL StoreChunk(CArchive& store, const BYTE* pChunk, DWORD nChunk, ULONGLONG& nTotal);
+    // The most the body may hold: the caller's maximum, and the answer's own length.
+    ULONGLONG BodyCap() const;
     HRESULT CheckBody(ULONGLONG nTotal);
     void ReplaceDestination();
-    void RequestStop();
-    bool MayReport() const;
 
     CString m_strUrl;
     CString m_strLocalFile;
-    // Not deleted by its thread: StopThread still waits on its handle after the end.
-    std::unique_ptr<CWinThread> m_pThread;
-    CEvent m_eventStop;
-    // Raised with every signal of m_eventStop: a look at the event costs a
-    // kernel call, too much for every chunk, so the worker looks only once
-    // this says a stop was asked.
-    volatile LONG m_nStopAsked = 0;
-    volatile LONG m_nFinished = 0;
+    volatile LONG m_nAnswered = 0;
+    bool m_bEmptyAnswer = false;      // written before m_nAnswered rises
     DWORD m_nFileSize = 0;
     volatile LONG64 m_nReceived = 0;
-    ULONGLONG m_nAnnouncedSize = 0;   // written before the worker starts
-    HRESULT m_hrFailure = HRESULT_FROM_WIN32(ERROR_INTERNET_CONNECTION_ABORTED);
+    ULONGLONG m_nAnnouncedSize = 0;   // written before m_nAnswered rises
     IDownloadCheck* m_pCheck = nullptr;
-    DWORD m_dwDeadlineMs = 0;
     ULONGLONG m_nResumeFrom = 0;   // bytes of a kept partial file that this download goes on from
     ULONGLONG m_nTotalSize = 0;    // the whole body, when announced
     bool m_bSizeKnown = false;
     CString m_strValidator;        // of the file whose bytes are being received
     ULONGLONG m_nMaxSize = MAXULONGLONG;
-    ULONGLONG m_ullDeadline = 0;
     CHttpRequest m_request;
 };

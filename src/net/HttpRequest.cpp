@@ -1,5 +1,8 @@
 #include "net/HttpRequest.h"
 
+#include "base/Decimal.h"
+#include "base/UpdateLog.h"
+
 #include "framework/AfxInet.h"
 
 #include <algorithm>
@@ -233,6 +236,8 @@ HRESULT CHttpRequest::Send(LPCWSTR pszUrl, LPCWSTR pszHeaders, HANDLE hStop, ULO
 
     for (int nRedirects = 0;; ++nRedirects) {
         const HRESULT hr = SendOnce(url, pszHeaders, hStop, ullDeadline);
+        UpdateLog(L"GET ", LoggedAddress(url.Str()), L": ",
+                  FAILED(hr) ? LoggedResult(hr) : L"status " + std::to_wstring(m_dwStatus));
         if (FAILED(hr))
             return hr;
         CString location;
@@ -327,7 +332,7 @@ BOOL CHttpRequest::QueryHeader(DWORD dwInfoLevel, CString& strValue) const
 BOOL CHttpRequest::GetContentLength(ULONGLONG& nLength) const
 {
     CString text;
-    return QueryHeader(HTTP_QUERY_CONTENT_LENGTH, text) && AfxParseDigits(text.Str(), nLength);
+    return QueryHeader(HTTP_QUERY_CONTENT_LENGTH, text) && ParseStrictDecimal(text.Str(), nLength);
 }
 
 HRESULT CHttpRequest::Read(const BYTE** ppData, DWORD* pnRead, DWORD nMaxBytes, HANDLE hStop, ULONGLONG ullDeadline)

@@ -1,5 +1,7 @@
 #include "net/PartialDownload.h"
 
+#include "base/Decimal.h"
+
 #include "framework/AfxHandle.h"
 #include "net/HttpRequest.h"
 
@@ -47,8 +49,8 @@ bool ParseContentRange(std::wstring_view text, ULONGLONG& nFirst, ULONGLONG& nLa
     const size_t slash = text.find(L'/');
     if (dash == std::wstring_view::npos || slash == std::wstring_view::npos || dash > slash)
         return false;
-    return AfxParseDigits(text.substr(0, dash), nFirst) && AfxParseDigits(text.substr(dash + 1, slash - dash - 1), nLast) &&
-           AfxParseDigits(text.substr(slash + 1), nTotal) && nFirst <= nLast && nLast < nTotal;
+    return ParseStrictDecimal(text.substr(0, dash), nFirst) && ParseStrictDecimal(text.substr(dash + 1, slash - dash - 1), nLast) &&
+           ParseStrictDecimal(text.substr(slash + 1), nTotal) && nFirst <= nLast && nLast < nTotal;
 }
 
 bool CPartialRecord::Read(LPCWSTR pszPath)
@@ -61,7 +63,7 @@ bool CPartialRecord::Read(LPCWSTR pszPath)
     ::GetPrivateProfileStringW(L"Partial", L"Total", L"", total, ARRAYSIZE(total), pszPath);
     strUrl = url;
     strValidator = validator;
-    return !strUrl.IsEmpty() && IsHeaderValue(strValidator) && AfxParseDigits(total, nTotal) && nTotal > 0;
+    return !strUrl.IsEmpty() && IsHeaderValue(strValidator) && ParseStrictDecimal(total, nTotal) && nTotal > 0;
 }
 
 bool CPartialRecord::Write(LPCWSTR pszPath) const

@@ -12,6 +12,10 @@
 #define IDS_INSTALL_COMPLETE      1013
 #define IDS_PROGRAM_QUITS         1014
 #define IDS_PACKAGE_REFUSED       1015
+#define IDS_DESCRIPTION_REFUSED   1016
+#define IDS_UPGRADE_PROFESSION    1017
+#define IDS_FILE_ERROR            1018
+#define IDS_DOWNLOAD_PROGRESS     1019
 
 #define IDI_UPDATE                1001
 

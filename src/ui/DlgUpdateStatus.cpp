@@ -8,6 +8,8 @@
 #include "host/CommandLineUpdate.h"
 #include "host/LocalText.h"
 #include "host/UpdateApp.h"
+#include "install/DescriptionTrust.h"
+#include "install/UpdateFolder.h"
 #include "manager/ProgressFigures.h"
 #include "manager/UpdateManager.h"
 #include "resources/resource.h"
@@ -22,23 +24,6 @@ namespace {
 const UINT_PTR kCheckTimer = 0;
 const UINT kCheckDelayMs = 200;
 
-// Shown when only the professional edition is newer and the record names no text.
-const wchar_t kUpgradeProfessionText[] = L"点击下面的购买可升级到专业版.";
-
-CUpdateManager* Manager()
-{
-    return theApp.m_pUpdateManager;
-}
-
-// Removes the fetched description; a cancel must not create the update folder.
-void DeleteFetchedDescription()
-{
-    wchar_t path[MAX_PATH] = {};
-    CFileManager::GetUpdatePath(path, L"update.ini", FALSE);
-    if (::PathFileExistsW(path))
-        ::DeleteFileW(path);
-}
-
 // The record's text when it has one, else the default.
 CString Override(const CString& strDefault, const CString& strReplacement)
 {
@@ -47,7 +32,10 @@ CString Override(const CString& strDefault, const CString& strReplacement)
 
 } // namespace
 
-CDlgUpdateStatus::CDlgUpdateStatus(CWnd* pParent) : CDialog(IDD_UPDATE_STATUS, pParent) {}
+CDlgUpdateStatus::CDlgUpdateStatus(CUpdateManager* pManager, CWnd* pParent)
+    : CDialog(IDD_UPDATE_STATUS, pParent), m_pManager(pManager)
+{
+}
 
 CDlgUpdateStatus::~CDlgUpdateStatus() = default;
 
@@ -78,9 +66,10 @@ BOOL CDlgUpdateStatus::OnInitDialog()
     }
 
     ListenToBrowser(TRUE);
-    if (CUpdateManager* pManager = Manager()) {
-        pManager->m_fileManager.m_pEventSink = this;
-        ApplyRecordTexts(*pManager);
+    TranslateTemplateTexts();
+    if (m_pManager) {
+        m_pManager->SetEventSink(this);
+        ApplyRecordTexts(*m_pManager);
     }
 
     SetTimer(kCheckTimer, kCheckDelayMs);
@@ -90,6 +79,23 @@ BOOL CDlgUpdateStatus::OnInitDialog()
     SetIcon(hIcon, TRUE);
     SetIcon(hIcon, FALSE);
     return TRUE;
+}
+
+void CDlgUpdateStatus::TranslateTemplateTexts()
+{
+    // Only a text that the translator changed is set: nothing else to redraw.
+    const auto translate = [](CWnd& wnd) {
+        CString text;
+        wnd.GetWindowText(text);
+        const CString translated = TranslateText(text, kMiscStrings);
+        if (translated != text)
+            wnd.SetWindowText(translated);
+    };
+    translate(*this);
+    for (const int nID : {IDOK, IDCANCEL, IDC_STATUS_TEXT}) {
+        if (CWnd* pItem = GetDlgItem(nID))
+            translate(*pItem);
+    }
 }
 
 void CDlgUpdateStatus::ApplyRecordTexts(CUpdateManager& manager)
@@ -144,7 +150,7 @@ void CDlgUpdateStatus::RunCheck()
 {
     if (IsSilent() || m_bAutoMode)
         ShowWindow(SW_HIDE);
-    CUpdateManager* pManager = Manager();
+    CUpdateManager* pManager = m_pManager;
     if (!pManager) {
         m_hrResult = E_FAIL;
         EndDialog(IDCANCEL);
@@ -195,16 +201,23 @@ void CDlgUpdateStatus::ShowNoOffer(CUpdateManager& manager, HRESULT hr)
     }
     EnableItem(IDOK, FALSE);
 
-    CString text = LoadLocalString(IDS_NO_UPDATE_FOUND);
-    if (const CLocalUpdateInfo* pLocal = manager.GetLocalInfo()) {
-        const CString alternative = manager.m_bProOffer
-                                        ? Override(kUpgradeProfessionText, pLocal->ReadUpgradeProfessionDesc())
-                                        : pLocal->ReadCheckFailedDesc();
+    // A refused description is told as what it is: "nothing new", even in the
+    // record's own words, would let whoever stripped a signature hide every update.
+    const bool bRefused = hr == kDescriptionRefused;
+    CString text = LoadLocalString(bRefused ? IDS_DESCRIPTION_REFUSED : IDS_NO_UPDATE_FOUND);
+    const CLocalUpdateInfo* pLocal = manager.GetLocalInfo();
+    if (pLocal && !bRefused) {
+        const CString alternative =
+            manager.m_bProOffer ? Override(LoadLocalString(IDS_UPGRADE_PROFESSION), pLocal->ReadUpgradeProfessionDesc())
+                                : pLocal->ReadCheckFailedDesc();
         text = Override(text, alternative);
     }
     SetStatusText(text);
 
     if (IsSilent()) {
+        // Out of sight, but the caller still learns of the refusal.
+        if (bRefused)
+            m_hrResult = hr;
         EndDialog(0);
         return;
     }
@@ -227,23 +240,25 @@ CString CDlgUpdateStatus::HostClosingNotice() const
 
 int CDlgUpdateStatus::OnUpdateEvent(int nKind, int nParam1, int nParam2, int nParam3)
 {
-    const bool bRangeEvent = nKind == 2 && nParam1 == -1;
+    const bool bRangeEvent = nKind == kEventDownload && nParam1 == kEventRange;
     if (bRangeEvent) {
         EnableItem(IDOK, FALSE);
         m_ctlProgress.SendMessage(PBM_SETRANGE32, static_cast<WPARAM>(nParam2), static_cast<LPARAM>(nParam3));
         // Read once a download: the record does not change while it runs.
         m_strDownloadLabel = DownloadLabel();
+        m_strDownloadPattern = LoadLocalString(IDS_DOWNLOAD_PROGRESS);
         m_progressPace.Reset();
         // The sender does not consult the answer to the range event: a cancel
         // seen there is kept for the next event, or the download would go on.
         PumpMessages();
         return m_bCancelRequested;
     }
-    if (nKind == 2 && m_progressPace.ShouldShow(nParam1, nParam2, ::GetTickCount())) {
+    if (nKind == kEventDownload && m_progressPace.ShouldShow(nParam1, nParam2, ::GetTickCount())) {
         EnableItem(IDOK, FALSE);
         m_ctlProgress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(nParam1));
         // A package over 2 GiB arrives counted in units of 2^nParam3 bytes.
-        SetStatusText(DownloadStatusText(m_strDownloadLabel, FormatByteSize(ProgressBytes(nParam1, nParam3)),
+        SetStatusText(DownloadStatusText(m_strDownloadPattern, m_strDownloadLabel,
+                                         FormatByteSize(ProgressBytes(nParam1, nParam3)),
                                          FormatByteSize(ProgressBytes(nParam2, nParam3))));
     }
     const BOOL bCancel = CheckCancel();
@@ -254,19 +269,21 @@ int CDlgUpdateStatus::OnUpdateEvent(int nKind, int nParam1, int nParam2, int nPa
 
 CString CDlgUpdateStatus::DownloadLabel() const
 {
-    CUpdateManager* pManager = Manager();
+    CUpdateManager* pManager = m_pManager;
     const CLocalUpdateInfo* pLocal = pManager ? pManager->GetLocalInfo() : nullptr;
     return Override(LoadLocalString(IDS_DOWNLOADING), pLocal ? pLocal->ReadDownloadingDesc() : CString());
 }
 
 void CDlgUpdateStatus::OnOK()
 {
-    CUpdateManager* pManager = Manager();
+    CUpdateManager* pManager = m_pManager;
     // Neither inside the check nor inside a running install: the pump of
     // their events would start the install step within them.
     if (!pManager || m_stage == Stage::Checking || m_stage == Stage::Installing)
         return;
     m_stage = Stage::Installing;
+    // Nothing more to press while the package's request is on its way.
+    EnableItem(IDOK, FALSE);
     m_hrResult = pManager->DoUpdate();
     m_stage = Stage::Checked;
     CDialog::OnOK();
@@ -275,7 +292,9 @@ void CDlgUpdateStatus::OnOK()
 void CDlgUpdateStatus::OnCancel()
 {
     m_bCancelRequested = 1;
-    m_hrResult = E_ABORT;
+    // Closing the dialog that tells of a refused description cancels nothing.
+    if (m_hrResult != kDescriptionRefused)
+        m_hrResult = E_ABORT;
     DeleteFetchedDescription();
     EndDialog(IDCANCEL);
 }
@@ -340,10 +359,10 @@ BOOL CDlgUpdateStatus::CheckCancel()
 
 void CDlgUpdateStatus::StartInstall()
 {
-    CUpdateManager* pManager = Manager();
+    CUpdateManager* pManager = m_pManager;
     if (!pManager)
         return;
-    pManager->m_fileManager.ReadEdition();
+    pManager->ReadEdition();
     OnOK();
 }
 
@@ -367,7 +386,7 @@ bool CDlgUpdateStatus::IsSilent() const
 
 void CDlgUpdateStatus::WithdrawAsEventSink()
 {
-    CUpdateManager* pManager = Manager();
-    if (pManager && pManager->m_fileManager.m_pEventSink == this)
-        pManager->m_fileManager.m_pEventSink = nullptr;
+    CUpdateManager* pManager = m_pManager;
+    if (pManager && pManager->EventSink() == this)
+        pManager->SetEventSink(nullptr);
 }

@@ -16,7 +16,9 @@ class CUpdateManager;
 
 class CDlgUpdateStatus : public CDialog, public IUpdateEventSink, public IBrowserEvents {
 public:
-    explicit CDlgUpdateStatus(CWnd* pParent = nullptr);
+    // The manager whose check and install the dialog runs (borrowed; null
+    // ends the dialog at its check with E_FAIL).
+    explicit CDlgUpdateStatus(CUpdateManager* pManager, CWnd* pParent = nullptr);
     ~CDlgUpdateStatus() override;
 
     // Automatic mode: the dialog stays out of sight unless an update is offered.
@@ -69,6 +71,8 @@ private:
     enum class Stage { Opened, Checking, Checked, Installing };
 
     // The record's title, checking text and button captions, where it has them.
+    // The template's title, buttons and status line through the translator.
+    void TranslateTemplateTexts();
     void ApplyRecordTexts(CUpdateManager& manager);
     void RunCheck();
     void ShowOffer(CUpdateManager& manager, HRESULT hr);
@@ -85,7 +89,9 @@ private:
     // The news box, the browser and the buttons one under the other.
     void ArrangeNewsPage(CWnd& news, const CString& strText, int nDeclaredHeight, int nConfiguredHeight);
 
+    CUpdateManager* m_pManager;
     Stage m_stage = Stage::Opened;
     CString m_strDownloadLabel;
+    CString m_strDownloadPattern;
     CProgressPace m_progressPace;
 };

@@ -106,7 +106,7 @@ void CDlgUpdateStatus::OnBeforeNavigate2(IDispatch*, VARIANT*, VARIANT*, VARIANT
 
 void CDlgUpdateStatus::OnNewWindow2(IDispatch** /*ppDisp*/, VARIANT_BOOL* pbCancel)
 {
-    const CUpdateManager* pManager = theApp.m_pUpdateManager;
+    const CUpdateManager* pManager = m_pManager;
     const CComPtr<IDispatch> document = m_ctlBrowser.GetDocument();
     if (OnPurchasePageNewWindow(document.Get(), m_hWnd, pManager ? pManager->m_hUserProgramWnd : nullptr))
         *pbCancel = VARIANT_TRUE;

@@ -1,5 +1,7 @@
 #include "ui/NewsPageLayout.h"
 
+#include "base/Decimal.h"
+
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -72,7 +74,7 @@ int ParseDeclaredPageHeight(const char* pData, size_t cbData)
     if (found == std::string_view::npos)
         return 0;
     const size_t maxDigits = 10;
-    return AfxParseInt32(head.substr(found + sizeof(kPageHeightMarker) - 1, maxDigits));
+    return ParseLenientInt32(head.substr(found + sizeof(kPageHeightMarker) - 1, maxDigits));
 }
 
 int ReadDeclaredPageHeight(LPCWSTR pszLocation)

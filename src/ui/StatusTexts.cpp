@@ -2,6 +2,10 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
 CString ReplaceVersionPlaceholder(const CString& text, const CString& version)
 {
     CString result(text);
@@ -31,9 +35,25 @@ CString FormatWithOneString(const CString& pattern, const CString& name)
     return result;
 }
 
-CString DownloadStatusText(const CString& label, const CString& received, const CString& total)
+CString DownloadStatusText(const CString& pattern, const CString& label, const CString& received, const CString& total)
 {
-    return label + L": " + received + L" of " + total;
+    const struct {
+        std::wstring_view name;
+        const CString& value;
+    } fills[] = {{L"{Label}", label}, {L"{Received}", received}, {L"{Total}", total}};
+    const std::wstring& text = pattern.Str();
+    CString result;
+    for (size_t i = 0; i < text.size();) {
+        const auto fill = std::find_if(std::begin(fills), std::end(fills),
+                                       [&](const auto& f) { return text.compare(i, f.name.size(), f.name) == 0; });
+        if (fill == std::end(fills)) {
+            result += text[i++];
+        } else {
+            result += fill->value;
+            i += fill->name.size();
+        }
+    }
+    return result;
 }
 
 CString FormatByteSize(LONGLONG nBytes)

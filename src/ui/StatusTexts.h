@@ -12,8 +12,10 @@ CString ReplaceVersionPlaceholder(const CString& text, const CString& version);
 // with more, fewer or other placeholders cannot read arguments that do not exist.
 CString FormatWithOneString(const CString& pattern, const CString& name);
 
-// "label: received of total"; the label is taken literally.
-CString DownloadStatusText(const CString& label, const CString& received, const CString& total);
+// The download line: the pattern (string 1019, "{Label}: {Received} of
+// {Total}") with the three values in place of their placeholders, in one pass,
+// so that a value is taken literally even when it holds a placeholder.
+CString DownloadStatusText(const CString& pattern, const CString& label, const CString& received, const CString& total);
 
 // A byte count as the shell writes it ("1.50 MB"), from a signed 64-bit value.
 CString FormatByteSize(LONGLONG nBytes);

@@ -68,8 +68,9 @@ SignatureVerdict FindSignatureLine(std::string_view file, SignatureLine& line)
     return SignatureVerdict::Verified;
 }
 
-// The entries of the key text, trimmed; false when one is empty.
-bool SplitKeys(std::wstring_view text, std::vector<std::wstring_view>& keys)
+} // namespace
+
+bool SplitKeyList(std::wstring_view text, std::vector<std::wstring_view>& keys)
 {
     for (size_t start = 0;;) {
         size_t end = text.find(L',', start);
@@ -89,9 +90,8 @@ bool SplitKeys(std::wstring_view text, std::vector<std::wstring_view>& keys)
     }
 }
 
-} // namespace
-
-SignatureVerdict VerifyDescriptionSignature(std::string_view fileBytes, std::wstring_view publisherKeys)
+SignatureVerdict ReadDescriptionSignature(std::string_view fileBytes, Sha256Digest& messageDigest,
+                                          EcdsaP256Signature& signature)
 {
     SignatureLine line;
     const SignatureVerdict found = FindSignatureLine(fileBytes, line);
@@ -104,12 +104,24 @@ SignatureVerdict VerifyDescriptionSignature(std::string_view fileBytes, std::wst
     if (line.base64.size() > kMaxSignatureText)
         return SignatureVerdict::BadSignature;
     std::vector<BYTE> der;
-    EcdsaP256Signature signature;
     if (!DecodeBase64(line.base64, der) || !DecodeEcdsaSignature(der.data(), der.size(), signature))
         return SignatureVerdict::BadSignature;
+    // A platform that cannot hash verifies nothing.
+    if (!Sha256Of(fileBytes.data(), line.start, messageDigest))
+        return SignatureVerdict::NoKeyVerifies;
+    return SignatureVerdict::Verified;
+}
+
+SignatureVerdict VerifyDescriptionSignature(std::string_view fileBytes, std::wstring_view publisherKeys)
+{
+    Sha256Digest digest;
+    EcdsaP256Signature signature;
+    const SignatureVerdict read = ReadDescriptionSignature(fileBytes, digest, signature);
+    if (read != SignatureVerdict::Verified)
+        return read;
 
     std::vector<std::wstring_view> keyTexts;
-    if (!SplitKeys(publisherKeys, keyTexts))
+    if (!SplitKeyList(publisherKeys, keyTexts))
         return SignatureVerdict::BadKeyText;
     std::vector<CKeyHandle> keys;
     for (std::wstring_view text : keyTexts) {
@@ -121,9 +133,6 @@ SignatureVerdict VerifyDescriptionSignature(std::string_view fileBytes, std::wst
         }
     }
 
-    Sha256Digest digest;
-    if (!Sha256Of(fileBytes.data(), line.start, digest))
-        return SignatureVerdict::NoKeyVerifies;
     for (const CKeyHandle& key : keys) {
         if (VerifyP256(key, digest, signature))
             return SignatureVerdict::Verified;

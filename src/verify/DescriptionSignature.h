@@ -6,8 +6,11 @@
 
 #include <windows.h>
 
+#include "verify/EcdsaP256.h"
+
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The start of the signature line, at the beginning of a line.
 extern const char kSignatureLinePrefix[];  // ";signature="
@@ -29,6 +32,17 @@ enum class SignatureVerdict {
 // "," (blanks and line breaks around an entry are allowed). Verified when one key verifies.
 // Works within the file's own size whatever it holds.
 SignatureVerdict VerifyDescriptionSignature(std::string_view fileBytes, std::wstring_view publisherKeys);
+
+// The signature line read and the message hashed, for a key that comes from
+// elsewhere (a certificate): Verified with both filled, or the line's fault
+// (NoSignatureLine ... BadSignature).
+SignatureVerdict ReadDescriptionSignature(std::string_view fileBytes, Sha256Digest& messageDigest,
+                                          EcdsaP256Signature& signature);
+
+// The entries of a key list such as "PublisherKey" (base64 keys separated by
+// ",", blanks and line breaks around an entry allowed), trimmed; false when
+// one is empty.
+bool SplitKeyList(std::wstring_view text, std::vector<std::wstring_view>& keys);
 
 // The file without its signature lines (every line that begins with the
 // prefix), for signing it again.

@@ -3,6 +3,8 @@
 #include "verify/Base64.h"
 #include "verify/Der.h"
 
+#include "base/Handles.h"
+
 #include <wincrypt.h>
 
 #include <algorithm>
@@ -22,10 +24,6 @@ const BYTE kP256PublicKeyInfoPrefix[] = {0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2
 
 // The longest key text taken: an RSA key of 16,384 bits fits.
 const size_t kMaxKeyText = 4096;
-
-struct LocalFreeDelete {
-    void operator()(void* p) const { ::LocalFree(p); }
-};
 
 // Exactly one well-formed element: a decoder may stop after the first and
 // ignore what follows, which would let anything ride along.
@@ -61,7 +59,8 @@ PublicKeyImport ImportP256PublicKey(std::wstring_view base64, CKeyHandle& key)
     if (!::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, der.data(), static_cast<DWORD>(der.size()),
                                CRYPT_DECODE_ALLOC_FLAG, nullptr, &pInfo, &size))
         return PublicKeyImport::BadText;
-    std::unique_ptr<CERT_PUBLIC_KEY_INFO, LocalFreeDelete> info(pInfo);
+    const CLocalMemory<CERT_PUBLIC_KEY_INFO> owned(pInfo);
+    CERT_PUBLIC_KEY_INFO* info = owned.Get();
 
     const CRYPT_OBJID_BLOB& curve = info->Algorithm.Parameters;
     if (!info->Algorithm.pszObjId || std::strcmp(info->Algorithm.pszObjId, szOID_ECC_PUBLIC_KEY) != 0 ||
@@ -69,7 +68,7 @@ PublicKeyImport ImportP256PublicKey(std::wstring_view base64, CKeyHandle& key)
         return PublicKeyImport::NotP256;
 
     BCRYPT_KEY_HANDLE h = nullptr;
-    if (!::CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, info.get(), 0, nullptr, &h))
+    if (!::CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, info, 0, nullptr, &h))
         return PublicKeyImport::BadText;  // not a point of the curve
     key.Reset(h);
     return PublicKeyImport::Imported;
@@ -92,7 +91,8 @@ bool DecodeEcdsaSignature(const BYTE* pDer, size_t nSize, EcdsaP256Signature& si
     if (!::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ECC_SIGNATURE, pDer, static_cast<DWORD>(nSize),
                                CRYPT_DECODE_ALLOC_FLAG, nullptr, &pDecoded, &size))
         return false;
-    std::unique_ptr<CERT_ECC_SIGNATURE, LocalFreeDelete> decoded(pDecoded);
+    const CLocalMemory<CERT_ECC_SIGNATURE> owned(pDecoded);
+    const CERT_ECC_SIGNATURE* decoded = owned.Get();
     EcdsaP256Signature rs;
     if (!ToBigEndian32(decoded->r, rs.data()) || !ToBigEndian32(decoded->s, rs.data() + 32))
         return false;

@@ -2,8 +2,8 @@
 // record holds them, and signatures in the DER form that openssl writes.
 #pragma once
 
-#include "verify/CngHandle.h"
-#include "verify/Sha256.h"
+#include "base/CngHandle.h"
+#include "base/Sha256.h"
 
 #include <array>
 #include <string_view>

@@ -101,6 +101,35 @@ TEST_F(AutoUpdate, NoServiceOrAnErrorPageFailsTheCheck)
     EXPECT_EQ(4u, m_server.Requests().size());  // the report and the description, twice
 }
 
+// A host calls the silent check at start-up, on its own thread, where nobody
+// can cancel: the check as a whole ends within 15 s whatever the servers do,
+// and fails like any failed check.
+TEST_F(AutoUpdate, TheSilentCheckEndsWithinItsDeadlineWhateverTheServersDo)
+{
+    HttpReply trickle(200, "[OEMClient_Acme]\r\nMajorVerson=1.1\r\nServicePack=4\r\nCanUpdate=1\r\n");
+    trickle.trickleBytes = 1;
+    trickle.trickleDelayMs = 1000;
+    const struct {
+        const char* name;
+        HttpReply report;
+    } cases[] = {
+        {"the description at 1 byte a second", HttpReply(200, "ok\r\n")},
+        {"the report and the description at 1 byte a second", trickle},
+    };
+    LoadedUpdateLibrary lib;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_server.Serve("/check", trickle);
+        m_server.Serve("/check&version=1.0&SP=3", c.report);
+        const ULONGLONG started = ::GetTickCount64();
+        EXPECT_EQ(E_FAIL, IsAutoUpdate(lib, m_server.Url("/check")));
+        const ULONGLONG elapsed = ::GetTickCount64() - started;
+        std::printf("silent check, %s: returned after %llu ms\n", c.name, elapsed);
+        EXPECT_LT(elapsed, 25000u);
+        EXPECT_FALSE(fs::exists(UpdateFolder() / L"update.ini"));
+    }
+}
+
 TEST_F(AutoUpdate, TheRestartedHostCompletesThePendingUpdateOnce)
 {
     Write(UpdateFolder() / L"update.ini",

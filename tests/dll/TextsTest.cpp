@@ -7,6 +7,9 @@
 
 #include <shlwapi.h>
 
+#include <filesystem>
+#include <fstream>
+
 namespace {
 
 class CompletionMessage : public testing::Test {
@@ -22,13 +25,33 @@ protected:
     }
 };
 
-TEST_F(CompletionMessage, DefaultTextWithoutALog)
+TEST_F(CompletionMessage, TheRecordNamesTheTextAndTheCaption)
 {
-    LoadedUpdateLibrary lib;
-    HRESULT hr = E_FAIL;
-    const AnsweredBox box = AnswerMessageBox([&] { hr = lib.NotifyEvent(0, 0, 0); });
-    EXPECT_EQ(S_OK, hr);
-    EXPECT_EQ(L"安装完成", box.text);
+    const struct {
+        const char* name;
+        const char* record;  // null: none
+        std::wstring text, caption;
+    } cases[] = {
+        {"no record", nullptr, L"安装完成", L"update"},
+        {"a record without texts", "[Files]\r\nVersion=1.0\r\n", L"安装完成", L"update"},
+        {"the record's title", "[Dialog]\r\nUpdateTitle=Acme Update\r\n", L"安装完成", L"Acme Update"},
+        {"the record's title and text", "[Dialog]\r\nUpdateTitle=Acme Update\r\nUpgradeFinished=Acme is 1.1 now\r\n",
+         L"Acme is 1.1 now", L"Acme Update"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Cleanup();
+        if (c.record) {
+            ::CreateDirectoryW((TestProgramFolder() + L"\\Update").c_str(), nullptr);
+            std::ofstream(std::filesystem::path(LogPath()), std::ios::binary) << c.record;
+        }
+        LoadedUpdateLibrary lib;
+        HRESULT hr = E_FAIL;
+        const AnsweredBox box = AnswerMessageBox([&] { hr = lib.NotifyEvent(0, 0, 0); });
+        EXPECT_EQ(S_OK, hr);
+        EXPECT_EQ(c.text, box.text);
+        EXPECT_EQ(c.caption, box.caption);
+    }
 }
 
 // A private installation: update.dll with the given translator beside it.

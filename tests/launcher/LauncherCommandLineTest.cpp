@@ -1,5 +1,6 @@
-#include "CommandLine.h"
 #include "HostRestart.h"
+
+#include "base/CommandLine.h"
 
 #include <gtest/gtest.h>
 
@@ -58,25 +59,6 @@ TEST(LauncherCommandLine, QuotesOnlyWhatNeedsIt)
         EXPECT_EQ(c.quoted, QuoteArgument(c.argument)) << c.argument.c_str();
     EXPECT_EQ(L"\"C:\\a b\\host.exe\" /updated", BuildCommandLine(L"C:\\a b\\host.exe", {kRestartSwitch}));
     EXPECT_TRUE(SplitCommandLine(L"").empty());
-}
-
-TEST(LauncherCommandLine, RecognisesTheRestartSwitch)
-{
-    const struct {
-        std::vector<std::wstring> args;
-        bool restarted;
-    } cases[] = {
-        {{L"host.exe"}, false},
-        {{L"host.exe", L"/updated"}, true},
-        {{L"host.exe", L"-UPDATED"}, true},
-        {{L"host.exe", L"x", L"/Updated"}, true},
-        {{L"/updated"}, false},  // the program's own name is not an argument
-        {{L"host.exe", L"updated"}, false},
-        {{L"host.exe", L"/updatedx"}, false},
-        {{L"host.exe", L"//updated"}, false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.restarted, IsRestartAfterUpdate(c.args)) << c.args.back().c_str();
 }
 
 } // namespace

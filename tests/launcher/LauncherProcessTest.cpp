@@ -1,5 +1,5 @@
 // The real update.exe, run as a host runs it.
-#include "CommandLine.h"
+#include "base/CommandLine.h"
 #include "TestFolder.h"
 #include "UpdateRun.h"
 

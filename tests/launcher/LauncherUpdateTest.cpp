@@ -1,6 +1,7 @@
 // Whole updates through the real update.exe and host.exe, with a stand-in
 // update.dll that answers as fake.ini says and records every call.
-#include "CommandLine.h"
+#include "base/CommandLine.h"
+#include "base/ExtractionCommand.h"
 #include "FolderSnapshot.h"
 #include "InterruptedSwap.h"
 #include "PackageSwap.h"
@@ -28,6 +29,8 @@ enum class Before {
     PackageBroken,    // cut short: the extractor stages only part of it, and reports success
     PayloadHeldOpen,  // the third file to move is open without sharing
     SwapEnded,        // an earlier launcher was ended between two moves
+    ExtractorPlanted, // a stand-in extrac32.exe in the program folder and in the launcher's current folder
+    JournalPlanted,   // a journal in the update folder names a program file and the library's record
 };
 
 struct UpdateCase {
@@ -52,6 +55,7 @@ protected:
         InstallSample(Folder());
         ASSERT_TRUE(::CopyFileW((TestFolder() + L"\\update.exe").c_str(), In(L"update.exe").c_str(), FALSE));
         ASSERT_TRUE(::CopyFileW((TestFolder() + L"\\fake\\update.dll").c_str(), In(L"update.dll").c_str(), FALSE));
+        std::filesystem::create_directories(CurrentFolder());
     }
 
     void TearDown() override
@@ -61,6 +65,17 @@ protected:
     }
 
     static std::wstring Folder() { return TestFolder() + L"\\inst R&D 100% ^x"; }
+    // The launcher's current folder, which is not its own.
+    static std::wstring CurrentFolder() { return TestFolder() + L"\\launcher cwd"; }
+    static std::wstring PlantedMarks()
+    {
+        std::wstring found;
+        for (const std::wstring& folder : {Folder(), CurrentFolder()}) {
+            if (::GetFileAttributesW((folder + L"\\extractor-ran.txt").c_str()) != INVALID_FILE_ATTRIBUTES)
+                found += L" " + folder;
+        }
+        return found;
+    }
     static std::wstring In(const wchar_t* name) { return Folder() + L"\\" + name; }
     static std::wstring Package() { return In(L"update\\update.cab"); }
 
@@ -75,6 +90,13 @@ protected:
 
     static void Arrange(Before before)
     {
+        if (before == Before::JournalPlanted) {
+            // As an earlier launcher wrote its journal, with nothing of it placed by a swap.
+            const std::wstring text = L"P host.exe\nP update\\update.log\n";
+            std::ofstream(std::filesystem::path(In(L"update\\swap.journal")), std::ios::binary)
+                .write(reinterpret_cast<const char*>(text.data()), static_cast<std::streamsize>(text.size() * sizeof(wchar_t)));
+            return;
+        }
         if (before != Before::SwapEnded)
             return;
         // The state that a launcher killed after three moves leaves: the new
@@ -90,12 +112,16 @@ protected:
     {
         const std::wstring ini = In(L"fake.ini");
         const std::wstring cab = c.before == Before::PackageMissing ? In(L"update\\missing.cab") : Package();
-        const std::wstring command = BuildExtractionCommand(Folder(), cab);
+        const std::wstring command = BuildExtractionCommand(L"Extrac32.exe", Folder(), cab);
         ::WritePrivateProfileStringW(L"Fake", L"UpdateMain", c.updateResult, ini.c_str());
         ::WritePrivateProfileStringW(L"Fake", L"EndHost", c.endHost ? L"1" : L"0", ini.c_str());
         ::WritePrivateProfileStringW(L"Fake", L"Command", command.c_str(), ini.c_str());
         if (c.before == Before::PackageBroken)
             std::filesystem::resize_file(Package(), std::filesystem::file_size(Package()) - 100);
+        if (c.before == Before::ExtractorPlanted) {
+            for (const std::wstring& folder : {Folder(), CurrentFolder()})
+                ::CopyFileW((TestFolder() + L"\\planted\\extrac32.exe").c_str(), (folder + L"\\extrac32.exe").c_str(), FALSE);
+        }
     }
 
     static std::string Calls()
@@ -140,6 +166,7 @@ private:
     {
         std::error_code ignored;
         std::filesystem::remove_all(Folder(), ignored);
+        std::filesystem::remove_all(CurrentFolder(), ignored);
     }
 };
 
@@ -159,6 +186,10 @@ TEST_F(LauncherUpdate, AppliesThePackageWhollyOrNotAtAllAndNeverStrandsTheHost)
          Before::SwapEnded, false, kExitCancelled, nullptr, nullptr, false},
         {"cancelled: host left running", L"0x80004004", false, Before::Installed, true, kExitCancelled, nullptr,
          nullptr, false},
+        {"an extrac32.exe planted in the program and current folders: only the system's runs", L"0", true,
+         Before::ExtractorPlanted, true, kExitUpdated, L"1.1", "host.exe", true},
+        {"a journal planted in the update folder: nothing deleted", L"0x80004004", false, Before::JournalPlanted,
+         false, kExitCancelled, nullptr, nullptr, false},
     };
     for (const UpdateCase& c : cases) {
         TearDown();
@@ -188,7 +219,7 @@ TEST_F(LauncherUpdate, AppliesThePackageWhollyOrNotAtAllAndNeverStrandsTheHost)
         std::vector<std::wstring> args = {kUrl};
         if (c.namePid)
             args.insert(args.end(), {L"/pid", std::to_wstring(hostId)});
-        ChildProcess launcher(launcherExe, BuildCommandLine(launcherExe, args), Folder());
+        ChildProcess launcher(launcherExe, BuildCommandLine(launcherExe, args), CurrentFolder());
         ASSERT_TRUE(launcher.WaitForExit(120000)) << c.name;
         EXPECT_EQ(c.exitCode, launcher.ExitCode()) << c.name;
         held.Reset();
@@ -206,6 +237,7 @@ TEST_F(LauncherUpdate, AppliesThePackageWhollyOrNotAtAllAndNeverStrandsTheHost)
             ::Sleep(500);  // time enough for a wrongly restarted host to report
             EXPECT_EQ(std::string::npos, Calls().find("NotifyEvent")) << c.name << Calls();
         }
+        EXPECT_EQ(L"", PlantedMarks()) << c.name;
         // Exactly: no staging, backup or journal is left either way.
         const FolderSnapshot expected = c.applied ? Applied(before) : before;
         EXPECT_TRUE(expected == Contents()) << c.name << ":" << Differences(expected, Contents());

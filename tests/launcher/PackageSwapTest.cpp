@@ -5,6 +5,8 @@
 #include "PackageSwap.h"
 #include "TestInstallation.h"
 
+#include "support/FileLinks.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -35,6 +37,7 @@ TEST(PackageSwap, UnpacksOnlyNamesThatLandInTheProgramButNotInTheUpdateFolder)
         {{L"update\\update.log"}, false},
         {{L"UPDATE\\swap.journal"}, false},
         {{L"update"}, false},
+        {{L"Update.Journal"}, false},  // the swap's own journal
     };
     for (const auto& c : cases) {
         std::vector<CabinetEntry> entries;
@@ -112,54 +115,65 @@ TEST(PackageSwap, TakesTheStagingOnlyWhenItHoldsTheWholeCabinet)
     EXPECT_EQ(order, SwapOrder({{L"host.exe", 0}, {L"docs\\a.txt", 0}, {L"B.txt", 0}}));
 }
 
-TEST(PackageSwap, UndoesEachRecordFromWhatIsOnTheDiskNow)
+TEST(PackageSwap, UndoesOnlyWhatIsStillExactlyWhatTheSwapMoved)
 {
-    using A = JournalAction;
     const struct {
-        A action;
-        bool backedUp, placed, exists, backupExists;
+        bool backedUp;
+        OnDisk target;
+        bool backupIsOriginal;
         Undo undo;
     } cases[] = {
-        {A::Placed, true, true, true, true, Undo::Restore},
-        {A::Placed, true, true, false, true, Undo::Restore},   // ended before the new file moved in
-        {A::Placed, true, true, true, false, Undo::Nothing},   // restored by an earlier rollback
-        {A::Placed, false, true, true, false, Undo::RemovePlaced},
-        {A::Placed, false, true, false, false, Undo::Nothing},
-        {A::BackedUp, true, true, true, true, Undo::Nothing},  // its Placed record undoes it
-        {A::BackedUp, true, false, true, true, Undo::RemoveBackup},  // ended while being copied away
-        {A::BackedUp, true, false, true, false, Undo::Nothing},
-        {A::BackedUp, true, false, false, true, Undo::Restore},
-        {A::MadeFolder, false, false, true, false, Undo::RemoveFolder},
-        {A::MadeFolder, false, false, false, false, Undo::Nothing},
-        {A::Committed, false, false, true, true, Undo::Nothing},
+        {true, OnDisk::Placed, true, Undo::Restore},
+        {true, OnDisk::Missing, true, Undo::Restore},     // ended before the new file moved in
+        {true, OnDisk::Original, true, Undo::Nothing},    // ended while it was being copied away
+        {true, OnDisk::Original, false, Undo::Nothing},   // restored by an earlier rollback
+        {true, OnDisk::Placed, false, Undo::Nothing},     // a backup changed since is never moved in
+        {true, OnDisk::Missing, false, Undo::Nothing},
+        {true, OnDisk::Other, true, Undo::Unresolved},    // someone else's file: left, the original kept
+        {true, OnDisk::Other, false, Undo::Nothing},
+        {false, OnDisk::Placed, false, Undo::RemovePlaced},
+        {false, OnDisk::Missing, false, Undo::Nothing},
+        {false, OnDisk::Other, false, Undo::Nothing},     // not the file the swap placed: never deleted
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.undo, UndoFor(c.action, c.backedUp, c.placed, c.exists, c.backupExists))
-            << static_cast<char>(c.action) << c.backedUp << c.placed << c.exists << c.backupExists;
+        EXPECT_EQ(c.undo, UndoFor(c.backedUp, c.target, c.backupIsOriginal))
+            << c.backedUp << static_cast<int>(c.target) << c.backupIsOriginal;
     }
 }
 
-TEST(PackageSwap, ReadsOnlyCompleteRecordsWithSafeNames)
+TEST(PackageSwap, ReadsOnlyCompleteRecordsOfItsOwnStagingWithSafeNamesAndFingerprints)
 {
-    const std::wstring complete = FormatJournalRecord({JournalAction::MadeFolder, L"docs"}) +
-                                  FormatJournalRecord({JournalAction::Placed, L"docs\\说明 1.txt"}) +
-                                  FormatJournalRecord({JournalAction::Committed, L""});
+    const std::wstring staging = L"C:\\App\\update\\staging";
+    FileFingerprint print;
+    print.size = 12345678901ull;
+    print.digest.fill(0xAB);
+    const std::wstring complete = FormatJournalRecord({JournalAction::Began, staging, {}}) +
+                                  FormatJournalRecord({JournalAction::MadeFolder, L"docs", {}}) +
+                                  FormatJournalRecord({JournalAction::Placed, L"docs\\说明 1.txt", print}) +
+                                  FormatJournalRecord({JournalAction::Committed, L"", {}});
+    const std::wstring digest(64, L'a');
     const struct {
         const char* name;
         std::wstring text;
         size_t records;
     } cases[] = {
-        {"as written", complete, 3},
-        {"last record cut short", complete.substr(0, complete.size() - 1), 2},
+        {"as written", complete, 4},
+        {"last record cut short", complete.substr(0, complete.size() - 1), 3},
         {"empty", L"", 0},
-        {"unsafe names", L"P ..\\x\nR C:\\x\nF \n", 0},
-        {"unknown kinds", L"X a\nDa\nPa\n", 0},
+        {"another staging", L"S C:\\Other\\staging\nF docs\n", 0},
+        {"no staging first: an earlier launcher's", L"P host.exe\nP update\\update.log\n", 0},
+        {"the staging twice", L"S " + staging + L"\nF a\nS " + staging + L"\nF b\n", 0},
+        {"unsafe names", L"S " + staging + L"\nP 1 " + digest + L" ..\\x\nR 1 " + digest + L" C:\\x\nF \n", 1},
+        {"no fingerprint", L"S " + staging + L"\nP host.exe\nR 1 host.exe\nP 1 abc host.exe\n", 1},
+        {"unknown kinds", L"S " + staging + L"\nX a\nDa\nPa\n", 1},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.records, ParseJournal(c.text).size()) << c.name;
-    const std::vector<JournalRecord> records = ParseJournal(complete);
-    EXPECT_EQ(L"docs\\说明 1.txt", records[1].path);
-    EXPECT_EQ(JournalAction::Placed, records[1].action);
+        EXPECT_EQ(c.records, ParseJournal(c.text, staging).size()) << c.name;
+    const std::vector<JournalRecord> records = ParseJournal(complete, L"c:\\app\\UPDATE\\staging");
+    ASSERT_EQ(4u, records.size());
+    EXPECT_EQ(L"docs\\说明 1.txt", records[2].path);
+    EXPECT_EQ(JournalAction::Placed, records[2].action);
+    EXPECT_TRUE(print == records[2].print);
 }
 
 // The package applied to a real installation with the real extractor.
@@ -204,6 +218,99 @@ TEST_F(PackageSwapFiles, IsRolledBackAfterAnEndAtAnyMoveEvenDuringTheRollback)
     }
     // One move for the new file, two for each of the two it replaces.
     EXPECT_EQ(5, moves);
+}
+
+// A swap never writes, moves or deletes through a link: whatever the verdict,
+// what the links lead to stays as it was.
+TEST_F(PackageSwapFiles, NeverReachesThroughALink)
+{
+    using testing_support::MakeSymbolicLink;
+    using testing_support::RemoveTreeWithLinks;
+    const std::wstring outside = TestFolder() + L"\\swap outside";
+    const struct {
+        const char* name;
+        const wchar_t* link;    // in the program folder
+        const wchar_t* target;  // in the outside folder
+        bool folder;
+        bool applied;
+    } cases[] = {
+        {"a folder of the program that is a link: refused", L"docs", L"dir", true, false},
+        {"a program file that is a link: refused", L"payload.txt", L"file.txt", false, false},
+        {"the staging a link: refused", L"update\\staging", L"dir", true, false},
+        {"the backup a link: refused", L"update\\backup", L"dir", true, false},
+        {"a link left in the backup: applied, the link left as it is", L"update\\backup\\kept.txt", L"file.txt", false,
+         true},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(RemoveTreeWithLinks(Folder()) && RemoveTreeWithLinks(outside)) << c.name;
+        InstallSample(Folder());
+        std::filesystem::create_directories(outside + L"\\dir");
+        WriteTextFile(outside + L"\\dir\\keep.txt", "outside, in a folder");
+        WriteTextFile(outside + L"\\file.txt", "outside, a file");
+        const std::wstring link = Folder() + L"\\" + c.link;
+        std::filesystem::create_directories(std::filesystem::path(link).parent_path());
+        if (!c.folder)
+            std::filesystem::remove(link);
+        ASSERT_TRUE(MakeSymbolicLink(link, outside + L"\\" + c.target, c.folder)) << c.name;
+        const FolderSnapshot outsideBefore = Snapshot(outside);
+        FolderSnapshot expected = Snapshot(Folder());
+        if (c.applied) {
+            for (const auto& entry : Snapshot(TestPackageFiles()))
+                expected[entry.first] = entry.second;
+        }
+
+        CSwapFiles files;
+        EXPECT_EQ(c.applied, StageAndSwap(files, Folders(), Package())) << c.name;
+        FinishInterruptedSwap(files, Folders());
+        EXPECT_TRUE(outsideBefore == Snapshot(outside)) << c.name << ":" << Differences(outsideBefore, Snapshot(outside));
+        EXPECT_TRUE(expected == Snapshot(Folder())) << c.name << ":" << Differences(expected, Snapshot(Folder()));
+    }
+    EXPECT_TRUE(RemoveTreeWithLinks(Folder()) && RemoveTreeWithLinks(outside));
+}
+
+// A journal that the launcher did not write, or that names what its swap did
+// not place, makes the next start delete and move nothing.
+TEST_F(PackageSwapFiles, PlantedJournalDeletesNothing)
+{
+    CSwapFiles files;
+    auto printOf = [&](const std::wstring& path) {
+        FileFingerprint print;
+        EXPECT_TRUE(files.Fingerprint(path, print)) << path.c_str();
+        return print;
+    };
+    FileFingerprint other;
+    other.size = 8;
+    const std::wstring staging = Folders().staging;
+    const std::wstring host = Folder() + L"\\host.exe", record = Folder() + L"\\update\\update.log";
+    auto began = [](const std::wstring& folder) { return FormatJournalRecord({JournalAction::Began, folder, {}}); };
+    auto placed = [](const wchar_t* path, const FileFingerprint& print) {
+        return FormatJournalRecord({JournalAction::Placed, path, print});
+    };
+    const struct {
+        const char* name;
+        const wchar_t* at;
+        std::wstring text;
+    } cases[] = {
+        {"an earlier launcher's, in the update folder", L"update\\swap.journal",
+         L"P host.exe\nP update\\update.log\nR payload.txt\nP payload.txt\n"},
+        {"fingerprinted, in the update folder", L"update\\swap.journal",
+         began(staging) + placed(L"host.exe", printOf(host)) + placed(L"update\\update.log", printOf(record))},
+        {"naming the library's record", L"update.journal", began(staging) + placed(L"update\\update.log", printOf(record))},
+        {"naming a file with other bytes", L"update.journal", began(staging) + placed(L"host.exe", other)},
+        {"of another staging", L"update.journal", began(L"C:\\Other\\update\\staging") + placed(L"host.exe", printOf(host))},
+        {"without its staging", L"update.journal", placed(L"host.exe", printOf(host))},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        const FolderSnapshot before = Snapshot(Folder());
+        // A backup standing ready to be moved in over payload.txt.
+        std::filesystem::create_directories(Folder() + L"\\update\\backup");
+        WriteTextFile(Folder() + L"\\update\\backup\\payload.txt", "planted");
+        std::ofstream(std::filesystem::path(Folder() + L"\\" + c.at), std::ios::binary)
+            .write(reinterpret_cast<const char*>(c.text.data()), static_cast<std::streamsize>(c.text.size() * sizeof(wchar_t)));
+        FinishInterruptedSwap(files, Folders());
+        EXPECT_TRUE(before == Snapshot(Folder())) << c.name << ":" << Differences(before, Snapshot(Folder()));
+    }
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 // The sample host: its pure parts, and the real program run as a child.
-#include "CommandLine.h"
 #include "HostUpdate.h"
 #include "HostVersion.h"
 #include "TestFolder.h"
+
+#include "base/CommandLine.h"
 
 #include "support/ChildProcess.h"
 #include "support/WindowDriver.h"
@@ -36,12 +37,31 @@ TEST(SampleHost, FormatsItsVersion)
         EXPECT_EQ(c.text, FormatVersion(c.ms, c.ls));
 }
 
+TEST(SampleHost, RecognisesTheRestartSwitch)
+{
+    const struct {
+        std::vector<std::wstring> args;
+        bool restarted;
+    } cases[] = {
+        {{L"host.exe"}, false},
+        {{L"host.exe", L"/updated"}, true},
+        {{L"host.exe", L"-UPDATED"}, true},
+        {{L"host.exe", L"x", L"/Updated"}, true},
+        {{L"/updated"}, false},  // the program's own name is not an argument
+        {{L"host.exe", L"updated"}, false},
+        {{L"host.exe", L"/updatedx"}, false},
+        {{L"host.exe", L"//updated"}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.restarted, IsStartedAfterUpdate(c.args)) << c.args.back().c_str();
+}
+
 TEST(SampleHost, StartsTheLauncherWithItsAddressAndIdentifier)
 {
     const std::wstring exe = L"C:\\Program Files\\R&D\\update.exe";
     const std::wstring url = L"http://127.0.0.1:8080/update.ini?c=Demo&x=%41^";
     const std::vector<std::wstring> expected = {exe, url, L"/pid", L"4242"};
-    EXPECT_EQ(expected, SplitCommandLine(BuildUpdateCommandLine(exe, url, 4242)));
+    EXPECT_EQ(expected, CommandLineArguments(BuildUpdateCommandLine(exe, url, 4242).c_str()));
 }
 
 // Runs host.exe or its 1.1 build from this program's folder, where a restarted

@@ -1,4 +1,5 @@
-#include "CommandLine.h"
+#include "base/CommandLine.h"
+#include "base/ExtractionCommand.h"
 #include "UpdateRun.h"
 
 #include <gtest/gtest.h>
@@ -144,7 +145,7 @@ TEST(LauncherRun, FindsTheFolderAndPackageInTheExtractionCommand)
     }
     // The staging command the launcher builds reads back the same way.
     for (const wchar_t* folder : {L"C:\\A", L"C:\\R&D 100% ^x\\update\\staging", L"C:\\a b\\"}) {
-        const ExtractionTarget target = ParseExtractionCommand(BuildExtractionCommand(folder, L"C:\\a b\\update.cab"));
+        const ExtractionTarget target = ParseExtractionCommand(BuildExtractionCommand(L"C:\\Windows\\system32\\extrac32.exe", folder, L"C:\\a b\\update.cab"));
         EXPECT_EQ(folder, target.folder);
         EXPECT_EQ(L"C:\\a b\\update.cab", target.package);
     }

@@ -212,6 +212,66 @@ TEST(PublishPackage, PackageOfTwoReleasesTurnsTheOldIntoTheNew)
     EXPECT_FALSE(fs::exists(same));
 }
 
+TEST(PublishPackage, RefusesWhatTheLauncherOrTheLibraryWouldRefuseAndWritesNothing)
+{
+    const fs::path work = FreshFolder("refused");
+    MakeTree(work / "1.0", kRelease10);
+    MakeTree(work / "1.1", kRelease11);
+    MakeTree(work / "with-update", {{L"host.exe", "host"}, {L"update\\update.log", "[Files]"}});
+    MakeTree(work / "with-journal", {{L"host.exe", "host"}, {L"Update.Journal", "S x"}});
+    MakeTree(work / "with-folder", {{L"host.exe", "host"}});
+    fs::create_directories(work / "with-folder" / "UPDATE");
+    const fs::path package = work / "update.cab", changes = work / "changes.ini";
+    ASSERT_EQ(0u, Publish({L"pack", (work / "1.1").wstring(), (work / "good.cab").wstring()}).exitCode);
+    WriteBytes(work / "update-changes.ini", "[Changes]\r\nValidVersion=1.0\r\nDelFileCount=1\r\n"
+                                            "DelFile1=update\\update.ini\r\nDelDirCount=0\r\n");
+    auto describe = [&](const std::wstring& url, const std::wstring& changesFile) {
+        std::vector<std::wstring> args = {L"describe", (work / "update.ini").wstring(), L"--client", L"Demo",
+                                          L"--version", L"1.1", L"--sp", L"1", L"--url", url, L"--cab",
+                                          (work / "good.cab").wstring(), L"--expires", L"2099-01-01T00:00:00Z"};
+        if (!changesFile.empty())
+            args.insert(args.end(), {L"--changes", changesFile});
+        return args;
+    };
+    auto diff = [&](const char* oldName, const char* newName) {
+        return std::vector<std::wstring>{L"diff", (work / oldName).wstring(), (work / newName).wstring(),
+                                         package.wstring(), changes.wstring(), L"--from", L"1.0"};
+    };
+    const struct {
+        const char* name;
+        std::vector<std::wstring> args;
+        const char* named;  // what the error names
+    } cases[] = {
+        {"a full package holding the update folder's files", {L"pack", (work / "with-update").wstring(), package.wstring()},
+         "holding \"update\""},
+        {"a full package holding the launcher's journal", {L"pack", (work / "with-journal").wstring(), package.wstring()},
+         "holding \"Update.Journal\""},
+        {"a full package holding an empty update folder", {L"pack", (work / "with-folder").wstring(), package.wstring()},
+         "holding \"UPDATE\""},
+        {"a new release holding the update folder", diff("1.0", "with-update"), "holding \"update\""},
+        {"an old release holding the update folder", diff("with-update", "1.1"), "holding \"update\""},
+        {"a file address", describe(L"file:///C:/update.cab", L""), "file:///C:/update.cab"},
+        {"an FTP address", describe(L"ftp://example.test/update.cab", L""), "ftp://example.test/update.cab"},
+        {"a share", describe(L"\\\\server\\share\\update.cab", L""), "server"},
+        {"no server", describe(L"http:///update.cab", L""), "http:///update.cab"},
+        {"a deletion in the update folder", describe(L"https://example.test/update.cab", (work / "update-changes.ini").wstring()),
+         "update\\update.ini"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = Publish(c.args);
+        EXPECT_EQ(1u, run.exitCode) << c.name << "\n" << run.output;
+        EXPECT_NE(std::string::npos, run.output.find(c.named)) << c.name << "\n" << run.output;
+        EXPECT_FALSE(fs::exists(package)) << c.name;
+        EXPECT_FALSE(fs::exists(changes)) << c.name;
+        EXPECT_FALSE(fs::exists(work / "update.ini")) << c.name;
+    }
+    // The same addresses the library does download from pass.
+    for (const wchar_t* url : {L"https://example.test/update.cab", L"HTTP://127.0.0.1:8080/a/update.cab?x=1"}) {
+        const ToolRun run = Publish(describe(url, L""));
+        EXPECT_EQ(0u, run.exitCode) << run.output;
+    }
+}
+
 const char kServiceFile[] =
     "; update service\r\n"
     "[OEMClient_Other]\r\n"
@@ -306,7 +366,10 @@ TEST(PublishSigning, SignedDescriptionVerifiesUntilAnythingChanges)
     std::string expired = ReadBytes(description);
     expired.replace(expired.find("2099"), 4, "2001");
     WriteBytes(work / "expired.ini", expired);
-    ASSERT_EQ(0u, Publish({L"sign", (work / "expired.ini").wstring(), L"--key", key.wstring()}).exitCode);
+    const ToolRun expiredSign = Publish({L"sign", (work / "expired.ini").wstring(), L"--key", key.wstring()});
+    ASSERT_EQ(0u, expiredSign.exitCode);
+    EXPECT_NE(std::string::npos, expiredSign.output.find("[OEMClient_Demo] expired at 2001-01-01T00:00:00Z"))
+        << expiredSign.output;
     WriteBytes(work / "other.cab", ReadBytes(package) + "x");
 
     const std::wstring publisherKey = PublisherKeyOfFile(key);
@@ -329,6 +392,262 @@ TEST(PublishSigning, SignedDescriptionVerifiesUntilAnythingChanges)
         const ToolRun run = Publish({L"verify", c.file.wstring(), L"--publisher-key", c.keys, L"--client", L"Demo",
                                      L"--cab", c.cab.wstring()});
         EXPECT_EQ(c.expected, run.exitCode) << c.name << "\n" << run.output;
+    }
+}
+
+TEST(PublishCheck, AnInstallationIsJudgedAsTheLibraryWouldAndEveryTrapIsNamed)
+{
+    const fs::path work = FreshFolder("check");
+    const P256PrivateKey key = GeneratePrivateKey();
+    std::wstring wideKey = PublisherKeyOf(key);
+    const std::string publisherKey(wideKey.begin(), wideKey.end());
+    const std::string record = "[Files]\r\nVersion=1.0\r\nServicePack=3\r\nOEMClientName=Acme\r\nPublisherKey=" +
+                               publisherKey + "\r\n";
+    const auto section = [](const std::string& version, const std::string& servicePack, const std::string& expires) {
+        return "[OEMClient_Acme]\r\nMajorVerson=" + version + "\r\nServicePack=" + servicePack +
+               "\r\nCanUpdate=1\r\nURL=http://example.test/update.cab\r\nCABFileSize=100\r\nCABFileSHA256=" +
+               std::string(64, 'a') + "\r\nExpires=" + expires + "\r\n";
+    };
+    const std::string offer = SignDescription(section("1.1", "4", "2099-01-01T00:00:00Z"), CSigningKey(key));
+    const struct {
+        const char* name;
+        std::map<std::wstring, std::string> files;  // in the installation folder
+        std::string description;                    // served; empty: none given
+        std::wstring address;                       // empty: none given
+        DWORD exitCode;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"a signed installation and an offer that applies",
+         {{L"update\\update.log", record}}, offer, L"http://example.test/check", 0,
+         {"1 publisher key(s)", "an update will install it (offered 1.1 service pack 4, installed 1.0 service pack 3",
+          "then http://example.test/check", "log: off", "no Ambrel.ini, which is optional", "no vexmod.dll",
+          "no errors"}},
+        {"no record", {}, offer, L"", 1, {"update.log is missing"}},
+        {"a record without a client", {{L"update\\update.log", "[Files]\r\nVersion=1.0\r\n"}}, "", L"", 1,
+         {"no OEMClientName: nothing is ever offered"}},
+        {"a record that is no record", {{L"update\\update.log", "Version=1.0\r\n"}}, "", L"", 1,
+         {"has no [Files] section"}},
+        {"a version that is no version", {{L"update\\update.log", "[Files]\r\nVersion=one\r\nOEMClientName=A\r\n"}},
+         "", L"", 1, {"Version=one is not a version"}},
+        {"no key", {{L"update\\update.log", "[Files]\r\nVersion=1.0\r\nServicePack=3\r\nOEMClientName=Acme\r\n"}},
+         section("1.1", "4", "2099-01-01T00:00:00Z"), L"", 0,
+         {"warning: record: no PublisherKey in [Files]: unsigned descriptions will be accepted",
+          "an update will install it"}},
+        {"a misspelled key",
+         {{L"update\\update.log", "[Files]\r\nVersion=1.0\r\nOEMClientName=Acme\r\nPublisherKeys=" + publisherKey +
+                                      "\r\n"}},
+         "", L"", 0, {"warning: record: [Files] PublisherKeys is not a key the library reads", "no PublisherKey"}},
+        {"a damaged key",
+         {{L"update\\update.log", "[Files]\r\nVersion=1.0\r\nOEMClientName=Acme\r\nPublisherKey=MFkw\r\n"}}, "",
+         L"", 1, {"PublisherKey entry 1 is not a P-256 public key"}},
+        {"no section for this client", {{L"update\\update.log", record}},
+         SignDescription("[OEMClient_Other]\r\nMajorVerson=1.1\r\n", CSigningKey(key)), L"", 1,
+         {"no section [OEMClient_Acme] with a MajorVerson"}},
+        {"an address with &", {{L"update\\update.log", record}}, "", L"http://example.test/check?id=1&lang=en", 0,
+         {"warning: address: it holds '&': the description is fetched from http://example.test/check?id=1,",
+          "&version=1.0&SP=3"}},
+        {"a newer version with the same service pack", {{L"update\\update.log", record}},
+         SignDescription(section("1.1", "3", "2099-01-01T00:00:00Z"), CSigningKey(key)), L"", 0,
+         {"warning: description: nothing will be offered", "a newer version must raise the service pack too"}},
+        {"an expired description", {{L"update\\update.log", record}},
+         SignDescription(section("1.1", "4", "2001-01-01T00:00:00Z"), CSigningKey(key)), L"", 1,
+         {"refused, its client section has expired"}},
+        {"an unsigned description under a key", {{L"update\\update.log", record}}, section("1.1", "4", "2099-01-01T00:00:00Z"),
+         L"", 1, {"refused, no signature line"}},
+        {"the professional edition and a broken language table",
+         {{L"update\\update.log", record}, {L"Ambrel.ini", "[Config]\r\nIsProUpdate=1\r\n"}, {L"vexmod.dll", "x"},
+          {L"vexmod.en.txt", "< a\r\n"}, {L"vexmod.zh-TW.txt", "< a\r\n> b\r\n"}},
+         "", L"", 0, {"edition: professional", "warning: languages: vexmod.en.txt line", "tables for zh-TW"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path folder = FreshFolder("check-installation");
+        MakeTree(folder, c.files);
+        std::vector<std::wstring> args = {L"check", folder.wstring()};
+        if (!c.description.empty()) {
+            WriteBytes(work / "update.ini", c.description);
+            args.insert(args.end(), {L"--description", (work / "update.ini").wstring()});
+        }
+        if (!c.address.empty())
+            args.insert(args.end(), {L"--address", c.address});
+        const ToolRun run = Publish(args);
+        EXPECT_EQ(c.exitCode, run.exitCode) << run.output;
+        for (const std::string& text : c.said)
+            EXPECT_NE(std::string::npos, run.output.find(text)) << "missing: " << text << "\nin:\n" << run.output;
+    }
+
+    // describe names the trap when the release it replaces would keep the new one from being offered.
+    const fs::path description = work / "served.ini";
+    WriteBytes(description, section("1.0", "0", "2099-01-01T00:00:00Z"));
+    WriteBytes(work / "update.cab", "MSCF");
+    const ToolRun run = Publish({L"describe", description.wstring(), L"--client", L"Acme", L"--version", L"1.1", L"--sp",
+                                 L"0", L"--url", L"http://example.test/update.cab", L"--cab", (work / "update.cab").wstring(),
+                                 L"--expires", L"2099-01-01T00:00:00Z"});
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("warning: " + description.string() +
+                                                 ": over the release it replaces, offered 1.1 service pack 0, "
+                                                 "installed 1.0 service pack 0: not offered"))
+        << run.output;
+}
+
+TEST(PublishTrust, RootCertifiesRevokesAndRotatesAndVerifyFollowsAsInstallationsDo)
+{
+    const fs::path work = FreshFolder("trust");
+    MakeTree(work / "1.1", kRelease11);
+    const fs::path package = work / "update.cab", description = work / "update.ini", chain = work / "chain.ini";
+    auto file = [&](const char* name) { return (work / name).wstring(); };
+    for (const char* key : {"root1.pem", "root2.pem", "root3.pem", "signing.pem", "next.pem"})
+        ASSERT_EQ(0u, Publish({L"keygen", file(key)}).exitCode);
+    const std::wstring r1 = PublisherKeyOfFile(work / "root1.pem"), r2 = PublisherKeyOfFile(work / "root2.pem"),
+                       r3 = PublisherKeyOfFile(work / "root3.pem");
+    ASSERT_EQ(0u, Publish({L"pack", (work / "1.1").wstring(), package.wstring()}).exitCode);
+    ASSERT_EQ(0u, Publish({L"describe", description.wstring(), L"--client", L"Demo", L"--version", L"1.1", L"--sp",
+                           L"1", L"--url", L"http://example.test/update.cab", L"--cab", package.wstring(),
+                           L"--expires", L"2099-01-01T00:00:00Z"}).exitCode);
+    auto certify = [&](const char* root, const char* key, const wchar_t* id, const wchar_t* until) {
+        return Publish({L"certify", chain.wstring(), L"--root", file(root), L"--signing-key",
+                        PublisherKeyOfFile(work / key), L"--id", id, L"--until", until});
+    };
+    auto sign = [&](const char* key) {
+        return Publish({L"sign", description.wstring(), L"--key", file(key), L"--chain", chain.wstring()});
+    };
+    auto verify = [&](const std::wstring& option, const std::wstring& value) {
+        return Publish({L"verify", description.wstring(), option, value, L"--client", L"Demo", L"--cab",
+                        package.wstring()});
+    };
+
+    ToolRun run = certify("root1.pem", "signing.pem", L"build-1", L"2099-01-01T00:00:00Z");
+    ASSERT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("PublisherRoot=" + std::string(r1.begin(), r1.end())));
+    ASSERT_EQ(0u, sign("signing.pem").exitCode);
+    run = verify(L"--root", r1);
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("certified as \"build-1\"")) << run.output;
+    EXPECT_EQ(0u, verify(L"--publisher-key", PublisherKeyOfFile(work / "signing.pem")).exitCode) << "a direct pin, as always";
+    EXPECT_EQ(1u, verify(L"--root", r2).exitCode) << "another root";
+
+    // What the chain cannot be made to say, and the files stay as they were.
+    const std::string chainBefore = ReadBytes(chain), descriptionBefore = ReadBytes(description);
+    const struct {
+        const char* name;
+        std::vector<std::wstring> args;
+        const char* named;
+    } refused[] = {
+        {"sign with a key the chain does not certify", {L"sign", description.wstring(), L"--key", file("next.pem"),
+                                                        L"--chain", chain.wstring()}, "not the signing key"},
+        {"revoke the chain's own certificate", {L"revoke", chain.wstring(), L"--root", file("root1.pem"), L"--id",
+                                                L"BUILD-1"}, "certify the new signing key first"},
+        {"certify with another root", {L"certify", chain.wstring(), L"--root", file("root2.pem"), L"--signing-key",
+                                       PublisherKeyOfFile(work / "next.pem"), L"--id", L"build-2", L"--until",
+                                       L"2099-01-01T00:00:00Z"}, "not the chain's current root"},
+        {"certify until a time gone", {L"certify", chain.wstring(), L"--root", file("root1.pem"), L"--signing-key",
+                                       PublisherKeyOfFile(work / "next.pem"), L"--id", L"build-2", L"--until",
+                                       L"2001-01-01T00:00:00Z"}, "has passed"},
+        {"an identifier with a blank", {L"revoke", chain.wstring(), L"--root", file("root1.pem"), L"--id", L"a b"},
+         "is not 1 to 64"},
+        {"rotate to the same root", {L"rotate", chain.wstring(), L"--root", file("root1.pem"), L"--new-root",
+                                     file("root1.pem")}, "has been a root of this chain"},
+    };
+    for (const auto& c : refused) {
+        run = Publish(c.args);
+        EXPECT_EQ(1u, run.exitCode) << c.name << "\n" << run.output;
+        EXPECT_NE(std::string::npos, run.output.find(c.named)) << c.name << "\n" << run.output;
+        EXPECT_EQ(chainBefore, ReadBytes(chain)) << c.name;
+        EXPECT_EQ(descriptionBefore, ReadBytes(description)) << c.name;
+    }
+
+    // A new signing key, the old one revoked, and two rotations: an installation
+    // pinned to the first root follows, one pinned to the last takes it as it is.
+    ASSERT_EQ(0u, certify("root1.pem", "next.pem", L"build-2", L"2099-01-01T00:00:00Z").exitCode);
+    ASSERT_EQ(0u, Publish({L"revoke", chain.wstring(), L"--root", file("root1.pem"), L"--id", L"build-1"}).exitCode);
+    EXPECT_EQ(1u, certify("root1.pem", "signing.pem", L"build-1", L"2099-01-01T00:00:00Z").exitCode)
+        << "a revoked identifier is not certified again";
+    ASSERT_EQ(0u, Publish({L"rotate", chain.wstring(), L"--root", file("root1.pem"), L"--new-root",
+                           file("root2.pem")}).exitCode);
+    EXPECT_EQ(1u, Publish({L"rotate", chain.wstring(), L"--root", file("root1.pem"), L"--new-root",
+                           file("root3.pem")}).exitCode) << "the old root rotates no more";
+    ASSERT_EQ(0u, Publish({L"rotate", chain.wstring(), L"--root", file("root2.pem"), L"--new-root",
+                           file("root3.pem")}).exitCode);
+    EXPECT_EQ(1u, Publish({L"rotate", chain.wstring(), L"--root", file("root3.pem"), L"--new-root",
+                           file("root1.pem")}).exitCode) << "no way back to a root left";
+    EXPECT_EQ(1u, sign("signing.pem").exitCode) << "a key the chain no longer certifies";
+    ASSERT_EQ(0u, sign("next.pem").exitCode);
+    run = verify(L"--root", r1);
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("after 2 root rotations")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("revoked: \"build-1\"")) << run.output;
+    EXPECT_EQ(0u, verify(L"--root", r3).exitCode);
+    EXPECT_EQ(1u, verify(L"--publisher-key", PublisherKeyOfFile(work / "signing.pem")).exitCode);
+
+    // Any byte changed, a statement too, and the description is refused.
+    std::string changed = ReadBytes(description);
+    changed.replace(changed.find("revoked=build-1"), 15, "revoked=build-0");
+    WriteBytes(description, changed);
+    EXPECT_EQ(1u, verify(L"--root", r1).exitCode);
+}
+
+TEST(PublishTrust, DescribeWritesSerialChannelRolloutAndRecallAsTheLibraryReadsThem)
+{
+    const fs::path work = FreshFolder("control");
+    MakeTree(work / "1.1", kRelease11);
+    const fs::path package = work / "update.cab", description = work / "update.ini";
+    ASSERT_EQ(0u, Publish({L"pack", (work / "1.1").wstring(), package.wstring()}).exitCode);
+    auto describe = [&](const wchar_t* version, std::vector<std::wstring> extra) {
+        std::vector<std::wstring> args = {L"describe", description.wstring(), L"--client", L"Demo", L"--version",
+                                          version, L"--sp", L"1", L"--url", L"http://example.test/update.cab",
+                                          L"--cab", package.wstring(), L"--expires", L"2099-01-01T00:00:00Z"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return Publish(args);
+    };
+    auto read = [&](LPCWSTR section, LPCWSTR key) { return ReadProfile(description, section, key); };
+
+    ASSERT_EQ(0u, describe(L"2.0.3", {L"--rollout", L"12.5", L"--recall", L"2.1,2.1.1"}).exitCode);
+    const std::wstring firstSerial = read(L"OEMClient_Demo", L"Serial");
+    EXPECT_EQ(14u, firstSerial.size()) << "the time, YYYYMMDDHHMMSS";
+    ASSERT_EQ(0u, describe(L"2.2", {L"--channel", L"beta", L"--rollout", L"0"}).exitCode);
+    ASSERT_EQ(0u, describe(L"2.0.3", {}).exitCode);
+
+    CRemoteUpdateInfo info(description.wstring().c_str());
+    info.LoadSection(L"OEMClient_Demo@beta");
+    EXPECT_EQ(L"2.2", info.m_strVersion);
+    EXPECT_EQ(L"0", info.ReadString(info.m_strSection, L"Rollout"));
+    info.LoadClient(L"Demo");
+    EXPECT_EQ(L"2.0.3", info.m_strVersion);
+    // A release described again leaves no rollout or recall of the one before behind.
+    EXPECT_EQ(L"", info.ReadString(info.m_strSection, L"Rollout"));
+    EXPECT_EQ(L"", info.ReadString(info.m_strSection, L"Recall"));
+    // One serial for the file: the beta section's rises with the default's, so
+    // that a beta installation that returns to the default never meets a lower one.
+    const std::wstring betaSerial = read(L"OEMClient_Demo@beta", L"Serial");
+    const std::wstring lastSerial = read(L"OEMClient_Demo", L"Serial");
+    EXPECT_LT(_wtoi64(firstSerial.c_str()), _wtoi64(lastSerial.c_str()));
+    EXPECT_EQ(lastSerial, betaSerial);
+    // Even a serial far ahead of the clock goes up.
+    std::string ahead = ReadBytes(description);
+    ahead.replace(ahead.find("Serial=" + std::string(lastSerial.begin(), lastSerial.end())), 7 + lastSerial.size(),
+                  "Serial=900000000000000000");
+    WriteBytes(description, ahead);
+    ASSERT_EQ(0u, describe(L"2.0.3", {}).exitCode);
+    EXPECT_EQ(L"900000000000000001", read(L"OEMClient_Demo", L"Serial"));
+    EXPECT_EQ(L"900000000000000001", read(L"OEMClient_Demo@beta", L"Serial"));
+
+    const std::string before = ReadBytes(description);
+    const struct {
+        std::vector<std::wstring> extra;
+        const char* named;
+    } refused[] = {
+        {{L"--rollout", L"101"}, "--rollout"},
+        {{L"--rollout", L"5%"}, "--rollout"},
+        {{L"--channel", L"be ta"}, "--channel"},
+        {{L"--channel", L"beta]"}, "--channel"},
+        {{L"--recall", L"2.0.3"}, "not above the offered"},
+        {{L"--recall", L"2.1;2.2"}, "--recall"},
+    };
+    for (const auto& c : refused) {
+        const ToolRun run = describe(L"2.0.3", c.extra);
+        EXPECT_EQ(1u, run.exitCode) << c.named << "\n" << run.output;
+        EXPECT_NE(std::string::npos, run.output.find(c.named)) << run.output;
+        EXPECT_EQ(before, ReadBytes(description)) << c.named;
     }
 }
 

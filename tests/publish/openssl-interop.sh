@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # update-publish.exe against the host's own tools: its keys and signatures with
-# openssl in both directions, its cabinets listed by cabextract.
-#   openssl-interop.sh <wine-run> <update-publish.exe> <work folder>
+# openssl in both directions, its cabinets listed by cabextract, and the
+# README's worked example of the trust chain run as printed.
+#   openssl-interop.sh <wine-run> <update-publish.exe> <work folder> <README.md>
 set -euo pipefail
-wine_run=$1 tool=$2 work=$3
+wine_run=$1 tool=$2 work=$3 readme=$4
 rm -rf "$work" && mkdir -p "$work" && cd "$work"
 
 failures=0
@@ -54,5 +55,57 @@ if "$wine_run" "$tool" verify openssl-signed.ini --publisher-key "$tool_key" >/d
 else
   echo "ok: the tool refuses openssl's signature for another key"
 fi
+
+# The trust chain: every root signature checked by openssl over the bytes the
+# README documents, the value of the statement's key exactly (no line break).
+value() { sed -n "s/^$2=//p" "$1" | tr -d '\r'; }
+verify_statement() {  # verify_statement <what> <public.pem> <file> <key>
+  printf '%s' "$(value "$3" "$4")" >statement.txt
+  value "$3" "$4Signature" | base64 -d >statement.der
+  check "$1" openssl dgst -sha256 -verify "$2" -signature statement.der statement.txt
+}
+publish keygen root1.pem >/dev/null && publish keygen root2.pem >/dev/null
+openssl pkey -in root1.pem -pubout -out root1.pub && openssl pkey -in root2.pem -pubout -out root2.pub
+publish certify chain.ini --root root1.pem --signing-key "$tool_key" --id build-1 --until 2099-01-01T00:00:00Z >/dev/null
+verify_statement "openssl verifies the root's certificate" root1.pub chain.ini Certificate
+publish rotate chain.ini --root root1.pem --new-root root2.pem >/dev/null
+publish revoke chain.ini --root root2.pem --id build-0 >/dev/null
+publish sign update.ini --key tool.pem --chain chain.ini >/dev/null
+verify_statement "openssl verifies the rotation by the old root" root1.pub update.ini Rotation1
+verify_statement "openssl verifies the certificate by the new root" root2.pub update.ini Certificate
+verify_statement "openssl verifies the revocation list by the new root" root2.pub update.ini Revocation
+head -n -1 update.ini >message
+tail -n 1 update.ini | tr -d '\r\n' | sed 's/^;signature=//' | base64 -d >signature.der
+check "openssl verifies the description signed with the certified key" openssl dgst -sha256 -verify tool-public.pem -signature signature.der message
+check "the tool follows the chain from the first root" "$wine_run" "$tool" verify update.ini \
+  --root "$(openssl_key root1.pem)" --client Demo --cab update.cab
+
+# A certificate that openssl's root signed, over the same bytes, taken by the tool.
+openssl ecparam -name prime256v1 -genkey -noout -out openssl-root.pem
+certificate="certificate/1 purpose=description id=build-9 until=2099-01-01T00:00:00Z key=$tool_key"
+printf '[Trust]\r\nRoot=%s\r\nCertificate=%s\r\nCertificateSignature=%s\r\n' "$(openssl_key openssl-root.pem)" "$certificate" \
+  "$(printf '%s' "$certificate" | openssl dgst -sha256 -sign openssl-root.pem | base64 -w0)" >openssl-chain.ini
+check "the tool signs under openssl's certificate" "$wine_run" "$tool" sign update.ini --key tool.pem --chain openssl-chain.ini
+check "the tool verifies under openssl's root" "$wine_run" "$tool" verify update.ini --root "$(openssl_key openssl-root.pem)"
+
+# The README's worked example, as printed: its first block with the tool, its
+# second (openssl's checks) on what the first made.
+mkdir -p example/release-2.0.3 example/release-2.1
+echo "host 2.0.3" >example/release-2.0.3/host.exe
+echo "host 2.1" >example/release-2.1/host.exe && echo "notes" >example/release-2.1/notes.txt
+awk '/^### A worked example/ { f = 1; next }
+     /^## / { f = 0 }
+     !f { next }
+     /^    / { if (!inblock) { n++; inblock = 1 } print substr($0, 5) > ("example/block" n ".sh"); next }
+     /^$/ { if (inblock) print "" > ("example/block" n ".sh"); next }
+     { inblock = 0 }' "$readme"
+# A shell of its own, so that the first command that fails ends it.
+example() {
+  (cd example && WINE_RUN=$wine_run TOOL=$tool bash -eo pipefail -c \
+    'update-publish() { "$WINE_RUN" "$TOOL" "$@" | tr -d "\r"; }; . ./block1.sh')
+}
+check "the README's worked example runs as printed" example
+same "openssl verifies each signature of the worked example" 4 \
+  "$(cd example && bash -e ./block2.sh 2>&1 | grep -c '^Verified OK$' || true)"
 
 exit $((failures > 0))

@@ -145,6 +145,7 @@ struct TestHttpServer::Impl {
     mutable std::mutex mutex;
     std::condition_variable changed;
     bool stopping = false;
+    bool stallAll = false;
     int releases = 0;
     int holdsReached = 0;
     std::map<std::string, HttpReply> replies;
@@ -188,14 +189,28 @@ void TestHttpServer::Impl::AcceptLoop()
 
 void TestHttpServer::Impl::Serve(SOCKET s)
 {
+    bool silent = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        silent = stallAll;
+    }
+    if (silent) {
+        WaitAtHold(false);
+        std::lock_guard<std::mutex> lock(mutex);
+        clients.erase(s);
+        ::closesocket(s);
+        return;
+    }
     const std::string head = ReadHead(s);
     bool reset = false;
     if (!head.empty()) {
         const HttpRequestLine line = ParseRequestLine(head);
         HttpReply reply;
         const std::string path = line.target.substr(0, line.target.find('?'));
+        size_t index = 0;
         {
             std::lock_guard<std::mutex> lock(mutex);
+            index = requests.size();
             requests.push_back(line);
             const auto it = replies.find(path);
             if (it != replies.end())
@@ -205,6 +220,10 @@ void TestHttpServer::Impl::Serve(SOCKET s)
         }
         size_t offset = 0;
         reply = AnswerRange(reply, head, offset);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            requests[index].answered = reply.status;
+        }
         // The next reset of this path that falls in what this answer sends.
         {
             std::lock_guard<std::mutex> lock(mutex);
@@ -384,6 +403,12 @@ void TestHttpServer::Serve(const std::string& path, HttpReply reply)
     m_impl->resetsDone[path] = 0;
 }
 
+void TestHttpServer::StallEveryConnection()
+{
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    m_impl->stallAll = true;
+}
+
 void TestHttpServer::Release()
 {
     {
@@ -424,6 +449,43 @@ unsigned short TestHttpServer::UnusedPort()
         ::closesocket(s);
     ::WSACleanup();
     return port;
+}
+
+StalledConnectPort::~StalledConnectPort()
+{
+    for (uintptr_t s : {m_filler, m_listener}) {
+        if (s != static_cast<uintptr_t>(INVALID_SOCKET))
+            ::closesocket(static_cast<SOCKET>(s));
+    }
+    if (m_bWsaStarted)
+        ::WSACleanup();
+}
+
+bool StalledConnectPort::Start()
+{
+    WSADATA wsa;
+    if (::WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
+        return false;
+    m_bWsaStarted = true;
+    const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    m_listener = static_cast<uintptr_t>(listener);
+    sockaddr_in addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int len = sizeof(addr);
+    // A queue of one, taken by a connection of our own that nobody accepts.
+    if (listener == INVALID_SOCKET || ::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
+        ::listen(listener, 0) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        return false;
+    m_port = ntohs(addr.sin_port);
+    const SOCKET filler = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    m_filler = static_cast<uintptr_t>(filler);
+    return filler != INVALID_SOCKET && ::connect(filler, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+}
+
+std::string StalledConnectPort::UrlA(const std::string& target, bool bTls) const
+{
+    return std::string(bTls ? "https" : "http") + "://127.0.0.1:" + std::to_string(m_port) + target;
 }
 
 } // namespace testing_support

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,7 @@ struct HttpRequestLine {
     std::string method;
     std::string target;  // path with query, as sent
     std::string range;   // the Range header's value; empty without one
+    int answered = 0;    // the status the server answered with (206 for a range it served)
 };
 
 class TestHttpServer {
@@ -65,6 +67,11 @@ public:
     // The reply for a path (the target without its query); other paths get a 404.
     void Serve(const std::string& path, HttpReply reply);
 
+    // From now on every connection is accepted and then neither read nor
+    // answered until the server stops, each counted as a hold: a server that
+    // hangs, or a TLS handshake that never completes.
+    void StallEveryConnection();
+
     // Lets one held reply go on past one hold; a release that comes first is kept.
     void Release();
     // Waits until replies have come to count holds or stalls in all, counting
@@ -79,6 +86,28 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
+};
+
+// A port of 127.0.0.1 where a new connection never completes: the listener's
+// queue is full and nobody takes from it, so the connection's first packet
+// goes unanswered, as behind a firewall that drops it.
+class StalledConnectPort {
+public:
+    StalledConnectPort() = default;
+    ~StalledConnectPort();
+    StalledConnectPort(const StalledConnectPort&) = delete;
+    StalledConnectPort& operator=(const StalledConnectPort&) = delete;
+
+    bool Start();
+    unsigned short Port() const { return m_port; }
+    // "http://127.0.0.1:<port>" followed by target, or "https://..." when bTls.
+    std::string UrlA(const std::string& target, bool bTls = false) const;
+
+private:
+    uintptr_t m_listener = ~uintptr_t(0);
+    uintptr_t m_filler = ~uintptr_t(0);
+    unsigned short m_port = 0;
+    bool m_bWsaStarted = false;
 };
 
 } // namespace testing_support

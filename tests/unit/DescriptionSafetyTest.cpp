@@ -108,10 +108,10 @@ TEST(DescriptionSafety, DeletionHostFolderForms)
     ExpectDeletion(kHost, {nullptr, nullptr});
 }
 
-void ExpectSettingsFile(LPCWSTR host, LPCWSTR appData, const PathCase& c)
+void ExpectSettingsFile(LPCWSTR host, LPCWSTR appData, const PathCase& c, LPCWSTR updateFolder = nullptr)
 {
     CString out(L"stale");
-    const bool accepted = ResolveSettingsFile(c.input, host, appData, out);
+    const bool accepted = ResolveSettingsFile(c.input, host, appData, updateFolder, out);
     EXPECT_EQ(c.expected != nullptr, accepted) << "file [" << c.input << "]";
     EXPECT_STREQ(c.expected ? c.expected : L"", out) << "file [" << c.input << "]";
 }
@@ -182,6 +182,13 @@ TEST(DescriptionSafety, SettingsFilesOnlyInTheHostOrCommonDataFolder)
         {L"C:\\ProgramData\\MICROS~1\\x.ini", nullptr},  // may be the short name of "Microsoft"
         {L"C:\\ProgramData\\Microsoft.ini", L"C:\\ProgramData\\Microsoft.ini"},
         {L"C:\\ProgramData\\MicrosoftX\\x.ini", L"C:\\ProgramData\\MicrosoftX\\x.ini"},
+        // Nothing in the update folder: the record's pins, update.trust and the description itself.
+        {L"C:\\App\\update\\update.ini", nullptr},
+        {L"C:\\App\\UPDATE\\x.ini", nullptr},
+        {L"C:\\App\\sub\\..\\update\\.\\update.ini", nullptr},
+        {L"C:\\App\\update\\staging\\x.ini", nullptr},
+        {L"C:\\App\\update.ini", L"C:\\App\\update.ini"},
+        {L"C:\\App\\updates\\x.ini", L"C:\\App\\updates\\x.ini"},
     };
     for (const PathCase& c : cases)
         ExpectSettingsFile(kHost, kAppData, c);
@@ -195,6 +202,12 @@ TEST(DescriptionSafety, SettingsFolderForms)
     ExpectSettingsFile(nullptr, nullptr, {L"C:\\App\\x.ini", nullptr});
     ExpectSettingsFile(L"\\\\server\\share\\App", kAppData, {L"\\\\server\\share\\App\\x.ini", nullptr});
     ExpectSettingsFile(kHost, kAppData, {nullptr, nullptr});
+    // A library kept outside the host program folder has an update folder of its own.
+    ExpectSettingsFile(kHost, kAppData, {L"C:\\ProgramData\\Lib\\update\\update.ini", nullptr},
+                       L"C:\\ProgramData\\Lib\\update");
+    ExpectSettingsFile(kHost, kAppData, {L"C:\\ProgramData\\Lib\\x.ini", L"C:\\ProgramData\\Lib\\x.ini"},
+                       L"C:\\ProgramData\\Lib\\update");
+    ExpectSettingsFile(L"C:\\App\\", kAppData, {L"C:\\App\\update\\x.ini", nullptr});
 }
 
 TEST(DescriptionSafety, OnlyWebAddressesAreOpened)

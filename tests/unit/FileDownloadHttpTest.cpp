@@ -60,14 +60,17 @@ protected:
     {
         server.Stop();
         fs::remove_all(folder);
-        g_bInteractive = 1;
-        theApp.m_pUpdateManager->m_bSilent = 1;
+        AfxSilenceErrors(false);
+        AfxSetSilentCheck(true);
     }
 
-    // Waits until the worker has finished or given up.
+    // Waits until the worker has finished or given up, then tells what it
+    // kept for a person, as a caller's wait does.
     static bool WaitForEnd(CFileDownloadHttp& download)
     {
-        return WaitUntil([&] { return download.IsFinished() || download.HasStopped(); }, 60000);
+        const bool bEnded = WaitUntil([&] { return download.IsFinished() || download.HasStopped(); }, 60000);
+        download.TellPerson();
+        return bEnded;
     }
 
     HRESULT Start(CFileDownloadHttp& download, const std::string& target = "/file.bin")
@@ -92,6 +95,7 @@ TEST_F(FileDownloadHttpTest, ProgressMovesInWholeChunksAndFinishesAfterTheDestin
     WriteAll(dest, "old");
 
     CFileDownloadHttp download;
+    download.SetErrorsShown(true);
     ASSERT_EQ(S_OK, Start(download));
     const LONG steps[] = {4096, 8192};
     for (int i = 0; i < 2; ++i) {
@@ -134,6 +138,7 @@ TEST_F(FileDownloadHttpTest, BodiesArriveWhole)
         fs::remove(dest);
 
         CFileDownloadHttp download;
+        download.SetErrorsShown(true);
         ASSERT_EQ(S_OK, Start(download));
         ASSERT_TRUE(WaitForEnd(download));
         EXPECT_EQ(1, download.IsFinished());
@@ -151,9 +156,10 @@ TEST_F(FileDownloadHttpTest, EmptyBodyIsReportedAndStillSaved)
         SCOPED_TRACE(silent);
         Effects().Clear();
         WriteAll(dest, "old");
-        theApp.m_pUpdateManager->m_bSilent = silent;
+        AfxSetSilentCheck(silent != 0);
 
         CFileDownloadHttp download;
+        download.SetErrorsShown(true);
         ASSERT_EQ(S_OK, Start(download));
         ASSERT_TRUE(WaitForEnd(download));
         EXPECT_EQ(1, download.IsFinished());
@@ -170,6 +176,7 @@ TEST_F(FileDownloadHttpTest, RequestCarriesThePathAndQueryOfTheAddress)
     server.Serve("/file.bin", HttpReply{200, "x"});
 
     CFileDownloadHttp download;
+    download.SetErrorsShown(true);
     ASSERT_EQ(S_OK, Start(download, "/file.bin?a=1&version=2.0&SP=3"));
     ASSERT_TRUE(WaitForEnd(download));
     const auto requests = server.Requests();
@@ -188,6 +195,7 @@ TEST_F(FileDownloadHttpTest, StopDuringAReadEndsTheWorkerAtItsNextCheck)
     WriteAll(dest, "old");
 
     CFileDownloadHttp download;
+    download.SetErrorsShown(true);
     ASSERT_EQ(S_OK, Start(download));
     ASSERT_TRUE(server.WaitUntilHeld(1));
     ASSERT_TRUE(WaitUntil([&] { return download.GetReceived() == 4096; }));
@@ -213,10 +221,11 @@ TEST_F(FileDownloadHttpTest, DestroyingADownloadStuckInAReadReturns)
     reply.holdsAt = {5000};  // never released: the read times out
     server.Serve("/file.bin", reply);
     WriteAll(dest, "old");
-    g_bInteractive = 0;
+    AfxSilenceErrors(true);
 
     {
         CFileDownloadHttp download;
+        download.SetErrorsShown(true);
         ASSERT_EQ(S_OK, Start(download));
         ASSERT_TRUE(WaitUntil([&] { return download.GetReceived() == 4096; }));
     }
@@ -232,9 +241,10 @@ TEST_F(FileDownloadHttpTest, ADeadlineEndsADownloadThatNeverEnds)
     reply.trickleDelayMs = 100;
     server.Serve("/file.bin", reply);
     WriteAll(dest, "old");
-    g_bInteractive = 0;
+    AfxSilenceErrors(true);
 
     CFileDownloadHttp download;
+    download.SetErrorsShown(true);
     download.SetDeadline(1500);
     const ULONGLONG started = ::GetTickCount64();
     ASSERT_EQ(S_OK, Start(download));
@@ -253,7 +263,7 @@ TEST_F(FileDownloadHttpTest, TransferErrorKeepsTheDestinationAndThePartialFile)
     const std::string body = Body(10000);
     for (LONG interactive : {1, 0}) {
         SCOPED_TRACE(interactive);
-        g_bInteractive = interactive;
+        AfxSilenceErrors(!interactive);
         Effects().Clear();
         HttpReply reply{200, body};
         reply.cutAfter = 6000;
@@ -262,6 +272,7 @@ TEST_F(FileDownloadHttpTest, TransferErrorKeepsTheDestinationAndThePartialFile)
         fs::remove(temp);
 
         CFileDownloadHttp download;
+        download.SetErrorsShown(true);
         ASSERT_EQ(S_OK, Start(download));
         ASSERT_TRUE(WaitForEnd(download));
         EXPECT_TRUE(download.HasStopped());
@@ -275,9 +286,9 @@ TEST_F(FileDownloadHttpTest, TransferErrorKeepsTheDestinationAndThePartialFile)
     }
 }
 
-TEST_F(FileDownloadHttpTest, AServerThatFallsSilentFailsTheStartOrTheTransfer)
+TEST_F(FileDownloadHttpTest, AServerThatFallsSilentFailsTheTransfer)
 {
-    g_bInteractive = 0;
+    AfxSilenceErrors(true);
     for (const auto stall : {HttpReply::Stall::BeforeHeaders, HttpReply::Stall::AfterHeaders}) {
         const bool bBeforeHeaders = stall == HttpReply::Stall::BeforeHeaders;
         SCOPED_TRACE(bBeforeHeaders ? "before its headers" : "after its headers");
@@ -287,7 +298,8 @@ TEST_F(FileDownloadHttpTest, AServerThatFallsSilentFailsTheStartOrTheTransfer)
         WriteAll(dest, "old");
 
         CFileDownloadHttp download;
-        EXPECT_EQ(bBeforeHeaders ? E_FAIL : S_OK, Start(download));
+        download.SetErrorsShown(true);
+        EXPECT_EQ(S_OK, Start(download));
         ASSERT_TRUE(WaitForEnd(download));
         EXPECT_TRUE(download.HasStopped());
         EXPECT_EQ("old", ReadAll(dest));
@@ -304,7 +316,9 @@ TEST_F(FileDownloadHttpTest, ErrorStatusIsNeverSaved)
         WriteAll(temp, "left from an earlier run");
 
         CFileDownloadHttp download;
-        EXPECT_EQ(E_FAIL, Start(download));
+        download.SetErrorsShown(true);
+        EXPECT_EQ(S_OK, Start(download));
+        ASSERT_TRUE(WaitForEnd(download));
         EXPECT_TRUE(download.HasStopped());
         EXPECT_EQ(0, download.IsFinished());
         EXPECT_EQ("old", ReadAll(dest));
@@ -313,31 +327,34 @@ TEST_F(FileDownloadHttpTest, ErrorStatusIsNeverSaved)
     EXPECT_TRUE(Effects().messages.empty());
 }
 
-TEST_F(FileDownloadHttpTest, AddressesThatLeadNowhereFailTheStart)
+TEST_F(FileDownloadHttpTest, AddressesThatLeadNowhereFail)
 {
     const std::wstring refused = L"http://127.0.0.1:" + std::to_wstring(TestHttpServer::UnusedPort()) + L"/file.bin";
     struct Case {
         std::wstring url;
+        bool bStarts;                    // the worker finds out; a bad address fails at once
         size_t messagesWhenInteractive;  // a framework error is shown; a bad address is not
     };
     const Case cases[] = {
-        {refused, 1},
-        {L"not an address", 0},
-        {L"", 0},
-        {L"http://", 0},
+        {refused, true, 1},
+        {L"not an address", false, 0},
+        {L"", false, 0},
+        {L"http://", false, 0},
         // Nothing is sent for another scheme.
-        {L"ftp://127.0.0.1/file.bin", 0},
-        {L"file:///C:/windows/win.ini", 0},
+        {L"ftp://127.0.0.1/file.bin", false, 0},
+        {L"file:///C:/windows/win.ini", false, 0},
     };
     for (const Case& c : cases) {
         for (LONG interactive : {1, 0}) {
             SCOPED_TRACE(testing::Message() << "interactive " << interactive << ", " << c.url);
-            g_bInteractive = interactive;
+            AfxSilenceErrors(!interactive);
             Effects().Clear();
             WriteAll(dest, "old");
 
             CFileDownloadHttp download;
-            EXPECT_EQ(E_FAIL, download.Download(c.url.c_str(), dest.c_str()));
+            download.SetErrorsShown(true);
+            EXPECT_EQ(c.bStarts ? S_OK : E_FAIL, download.Download(c.url.c_str(), dest.c_str()));
+            ASSERT_TRUE(WaitForEnd(download));
             EXPECT_TRUE(download.HasStopped());
             EXPECT_EQ("old", ReadAll(dest));
             EXPECT_EQ(interactive ? c.messagesWhenInteractive : 0u, Effects().messages.size());
@@ -349,9 +366,10 @@ TEST_F(FileDownloadHttpTest, DestinationThatCannotBeReplacedIsNoFinish)
 {
     server.Serve("/file.bin", HttpReply{200, Body(5000)});
     fs::create_directory(dest);  // a folder stands where the file should go
-    g_bInteractive = 0;
+    AfxSilenceErrors(true);
 
     CFileDownloadHttp download;
+    download.SetErrorsShown(true);
     ASSERT_EQ(S_OK, Start(download));
     ASSERT_TRUE(WaitForEnd(download));
     EXPECT_TRUE(download.HasStopped());

@@ -71,7 +71,7 @@ TEST(FileManagerSplit, DropsEmptyPieces)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "'" << c.text << "' at '" << c.separator << "'");
         std::vector<std::wstring> pieces;
-        for (const CString& piece : CFileManager::SplitString(c.text, c.separator))
+        for (const CString& piece : AfxSplitString(c.text, c.separator))
             pieces.push_back(piece.Str());
         EXPECT_EQ(c.pieces, pieces);
     }

@@ -28,6 +28,6 @@ void NetworkFilesTest::SetUp()
 void NetworkFilesTest::TearDown()
 {
     m_server.Stop();
-    ::InterlockedExchange(&g_bInteractive, 1);
+    AfxSilenceErrors(false);
     UpdateFilesTest::TearDown();
 }

@@ -23,6 +23,7 @@ const char* VerdictName(EOfferVerdict v)
     case EOfferVerdict::Applies: return "Applies";
     case EOfferVerdict::Elsewhere: return "Elsewhere";
     case EOfferVerdict::TooOld: return "TooOld";
+    case EOfferVerdict::Refused: return "Refused";
     }
     return "?";
 }
@@ -37,6 +38,7 @@ TEST(OfferVerdict, FollowsVersionsPacksAndMinimum)
         int canUpdate;
         LPCWSTR valid;
         EOfferVerdict verdict;
+        bool recalled = false;  // a signed recall names the installed version
     } cases[] = {
         {L"1.0.0.0", 3, L"1.0.0.0", 3, 1, L"", EOfferVerdict::NotNewer},
         {L"1.0.0.0", 3, L"1.0.0.0", 4, 0, L"", EOfferVerdict::Applies},  // a service pack ignores CanUpdate
@@ -57,6 +59,12 @@ TEST(OfferVerdict, FollowsVersionsPacksAndMinimum)
         // Packs compare unsigned: 4294967295 stays the highest.
         {L"1.0", 0xFFFFFFFFu, L"1.0", 1, 1, L"", EOfferVerdict::NotNewer},
         {L"1.0", 1, L"1.0", 0xFFFFFFFFu, 1, L"", EOfferVerdict::Applies},
+        // A recall goes back whatever the versions and packs say, but still
+        // as CanUpdate and the package's minimum allow.
+        {L"2.1", 5, L"2.0.3", 3, 1, L"", EOfferVerdict::Applies, true},
+        {L"2.1", 5, L"2.0.3", 3, 0, L"", EOfferVerdict::Elsewhere, true},
+        {L"2.1", 5, L"2.0.3", 3, 1, L"2.1", EOfferVerdict::Applies, true},
+        {L"2.1", 5, L"2.0.3", 3, 1, L"2.1.1", EOfferVerdict::TooOld, true},
     };
     for (const auto& c : cases) {
         COfferFacts facts;
@@ -66,6 +74,7 @@ TEST(OfferVerdict, FollowsVersionsPacksAndMinimum)
         facts.nOfferedPack = c.offeredPack;
         facts.nCanUpdate = c.canUpdate;
         facts.strValidVersion = c.valid;
+        facts.bRecalled = c.recalled;
         EXPECT_STREQ(VerdictName(c.verdict), VerdictName(JudgeOffer(facts)))
             << c.installed << " sp" << c.installedPack << " -> " << c.offered << " sp" << c.offeredPack
             << " can " << c.canUpdate << " min " << c.valid;

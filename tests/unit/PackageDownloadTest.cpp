@@ -3,13 +3,17 @@
 #include "framework/AfxHandle.h"
 #include "install/FileManager.h"
 #include "manager/ProgressFigures.h"
+#include "net/FileDownloadHttp.h"
 #include "net/PartialDownload.h"
+#include "support/FileLinks.h"
 #include "unit/NetworkFiles.h"
+#include "unit/RecordingEffects.h"
 #include "unit/RecordingSink.h"
-#include "verify/Sha256.h"
+#include "base/Sha256.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <thread>
@@ -48,7 +52,7 @@ TEST_F(PackageDownload, ReportsTheStartAndEveryPollThenHoldsThePackage)
     reply.holdsAt = {8192};
     m_server.Serve("/std.cab", reply);
     Describe("URL=" + m_server.UrlA("/std.cab") + "\r\nCABFileSize=20000\r\n");
-    m_manager.m_pEventSink = &m_sink;
+    m_manager.SetEventSink(&m_sink);
     bool released = false;
     m_sink.answer = [&](const SinkEvent& e) {
         if (e.p1 == 8192 && !released) {
@@ -61,15 +65,19 @@ TEST_F(PackageDownload, ReportsTheStartAndEveryPollThenHoldsThePackage)
     EXPECT_EQ(S_OK, m_manager.DownloadPackage());
     EXPECT_EQ(body, ReadBytes(UpdateFile(L"update.cab")));
     EXPECT_TRUE(released);  // the sink saw the download stand at the hold
-    ASSERT_GE(m_sink.events.size(), 3u);
-    const SinkEvent& start = m_sink.events[0];
-    EXPECT_EQ(2, start.kind);
+    // Until the answer is in, polls without figures; then the range and the progress.
+    const std::vector<SinkEvent> download = m_sink.OfKind(2);
+    const size_t nWaiting = m_sink.events.size() - download.size();
+    for (size_t i = 0; i < nWaiting; ++i)
+        EXPECT_EQ(1, m_sink.events[i].kind) << "no figures after the range";
+    ASSERT_GE(download.size(), 3u);
+    const SinkEvent& start = download[0];
     EXPECT_EQ(-1, start.p1);
     EXPECT_EQ(0, start.p2);
     EXPECT_EQ(20000, start.p3);
     int last = 0;
-    for (size_t i = 1; i < m_sink.events.size(); ++i) {
-        const SinkEvent& e = m_sink.events[i];
+    for (size_t i = 1; i < download.size(); ++i) {
+        const SinkEvent& e = download[i];
         EXPECT_EQ(2, e.kind);
         EXPECT_GE(e.p1, last);
         EXPECT_TRUE(e.p1 % 4096 == 0 || e.p1 == 20000) << e.p1;  // whole chunks until the last
@@ -85,25 +93,25 @@ TEST_F(PackageDownload, TheEditionChoosesAddressAndSize)
     const std::string professional = CabinetBytes(200);
     m_server.Serve("/std.cab", HttpReply(200, standard));
     m_server.Serve("/pro.cab", HttpReply(200, professional));
-    Describe("URL=" + m_server.UrlA("/std.cab") + "\r\nCABFileSize=8\r\nURL_PRO=" + m_server.UrlA("/pro.cab") +
-             "\r\nProCABFileSize=12\r\n");
-    m_manager.m_pEventSink = &m_sink;
+    Describe("URL=" + m_server.UrlA("/std.cab") + "\r\nCABFileSize=100\r\nURL_PRO=" + m_server.UrlA("/pro.cab") +
+             "\r\nProCABFileSize=200\r\n");
+    m_manager.SetEventSink(&m_sink);
 
     m_manager.m_bIsProUpdate = 1;
     EXPECT_EQ(S_OK, m_manager.DownloadPackage());
     EXPECT_EQ(professional, ReadBytes(UpdateFile(L"update.cab")));
-    EXPECT_EQ(12, m_sink.events.at(0).p3);
+    EXPECT_EQ(200, m_sink.OfKind(2).at(0).p3);
 
     m_sink.events.clear();
     m_manager.m_bIsProUpdate = 0;
     EXPECT_EQ(S_OK, m_manager.DownloadPackage());
     EXPECT_EQ(standard, ReadBytes(UpdateFile(L"update.cab")));
-    EXPECT_EQ(8, m_sink.events.at(0).p3);
+    EXPECT_EQ(100, m_sink.OfKind(2).at(0).p3);
 }
 
 TEST_F(PackageDownload, NoAddressNoDownload)
 {
-    m_manager.m_pEventSink = &m_sink;
+    m_manager.SetEventSink(&m_sink);
     EXPECT_EQ(E_INVALIDARG, m_manager.DownloadPackage());  // no description at all
     Describe("URL_PRO=" + m_server.UrlA("/pro.cab") + "\r\n");
     EXPECT_EQ(E_INVALIDARG, m_manager.DownloadPackage());
@@ -118,7 +126,7 @@ TEST_F(PackageDownload, ASinkThatStopsEndsTheDownloadAtTheFirstPoll)
     held.holdsAt = {4096};
     m_server.Serve("/std.cab", held);
     Describe("URL=" + m_server.UrlA("/std.cab") + "\r\nCABFileSize=20000\r\n");
-    m_manager.m_pEventSink = &m_sink;
+    m_manager.SetEventSink(&m_sink);
     // The worker waits in its read at the hold; let it go on once the stop has
     // been asked for, so that it sees the stop rather than a read time-out.
     std::thread releaser;
@@ -133,8 +141,14 @@ TEST_F(PackageDownload, ASinkThatStopsEndsTheDownloadAtTheFirstPoll)
 
     EXPECT_EQ(E_ABORT, m_manager.DownloadPackage());
     releaser.join();
-    ASSERT_EQ(2u, m_sink.events.size());
-    EXPECT_EQ(-1, m_sink.events[0].p1);  // the start, whose answer is not consulted
+    // The first poll stops it, before the answer (no figures) or after it
+    // (then the range comes first, and its answer is not consulted).
+    const std::vector<SinkEvent> download = m_sink.OfKind(2);
+    const bool bAnswered = !download.empty();
+    ASSERT_EQ(bAnswered ? 2u : 1u, m_sink.events.size());
+    if (bAnswered) {
+        EXPECT_EQ(-1, m_sink.events[0].p1);
+    }
     EXPECT_EQ(std::string("from an earlier run"), ReadBytes(UpdateFile(L"update.cab")));
     EXPECT_FALSE(PathExists(UpdateFile(L"update.cab.tmp")));
 }
@@ -145,12 +159,12 @@ TEST_F(PackageDownload, AFailedTransferIsAFailureNeverAHang)
     cut.cutAfter = 10000;
     m_server.Serve("/cut.cab", cut);
     m_server.Serve("/error.cab", HttpReply(404, "<html>not here</html>"));
-    ::InterlockedExchange(&g_bInteractive, 0);
+    AfxSilenceErrors(true);
     WriteBytes(UpdateFile(L"update.cab"), "from an earlier run");
 
     for (IUpdateEventSink* sink : {static_cast<IUpdateEventSink*>(nullptr), static_cast<IUpdateEventSink*>(&m_sink)}) {
         SCOPED_TRACE(sink ? "with a sink" : "without a sink");
-        m_manager.m_pEventSink = sink;
+        m_manager.SetEventSink(sink);
         Describe("URL=" + m_server.UrlA("/cut.cab") + "\r\n");
         EXPECT_TRUE(FAILED(m_manager.DownloadPackage()));
         Describe("URL=" + m_server.UrlA("/error.cab") + "\r\n");
@@ -180,7 +194,7 @@ TEST_F(PackageDownload, OnlyAWholeCabinetIsEverAPackage)
         {"an error page sent as a success", HttpReply(200, "<html>maintenance</html>")},
         {"a cabinet shorter than its header says", claimsMore},
     };
-    ::InterlockedExchange(&g_bInteractive, 0);
+    AfxSilenceErrors(true);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WriteBytes(UpdateFile(L"update.cab"), "from an earlier run");
@@ -213,12 +227,16 @@ TEST_F(PackageDownload, ABrokenTransferGoesOnWhereItStoppedAndIsVerifiedWhole)
         std::string keptUrl;   // whose record names this address ("": the package's own)
         std::vector<std::string> ranges;
         bool bChangesAtFirstReset = false;  // the file becomes v2 (another ETag) meanwhile
+        ULONGLONG keptTotal = 0;            // the whole the kept part's record names (0: the file's)
     } cases[] = {
         {"reset twice", served(v1, true, {k100, k200}), "", "", {"", "bytes=409600-", "bytes=819200-"}},
         {"no ranges: from the start again", served(v1, false, {k100}), "", "", {"", "bytes=409600-"}},
         {"the file changed", served(v1, true, {k100}), "", "", {"", "bytes=409600-"}, true},
         {"a partial file of this address", served(v1, true, {}), v1.substr(0, k100), "", {"bytes=409600-"}},
         {"a partial file of another address", served(v1, true, {}), v1.substr(0, k100), "http://elsewhere/x.cab", {""}},
+        // The server's range names another whole: the part goes, and the whole file comes in the same attempt.
+        {"a partial file whose record names another total", served(v1, true, {}), v1.substr(0, k100), "",
+         {"bytes=409600-", ""}, false, v1.size() + 4096},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -230,17 +248,17 @@ TEST_F(PackageDownload, ABrokenTransferGoesOnWhereItStoppedAndIsVerifiedWhole)
         if (!c.kept.empty()) {
             WriteBytes(UpdateFile(L"update.cab.tmp"), c.kept);
             const std::string url = c.keptUrl.empty() ? m_server.UrlA("/std.cab") : c.keptUrl;
-            CPartialRecord{CString(std::wstring(url.begin(), url.end()).c_str()), L"\"v1\"", v1.size()}.Write(
+            CPartialRecord{CString(std::wstring(url.begin(), url.end()).c_str()), L"\"v1\"",
+                           c.keptTotal ? c.keptTotal : v1.size()}.Write(
                 UpdateFile(L"update.cab.tmp.part").c_str());
         }
         bool changed = false;
         LONG previous = 0;
         bool backwards = false;
-        int first = -1;
-        m_manager.m_pEventSink = &m_sink;
+        m_manager.SetEventSink(&m_sink);
         m_sink.answer = [&](const SinkEvent& e) {
-            if (first < 0)
-                first = e.p1 >= 0 ? e.p1 : -1;
+            if (e.kind != 2)
+                return 0;
             if (e.p1 >= 0) {
                 backwards |= e.p1 < previous && !c.bChangesAtFirstReset && c.reply.ranges;
                 previous = e.p1;
@@ -257,11 +275,14 @@ TEST_F(PackageDownload, ABrokenTransferGoesOnWhereItStoppedAndIsVerifiedWhole)
         EXPECT_EQ(S_OK, m_manager.DownloadPackage());
         EXPECT_EQ(expected, ReadBytes(UpdateFile(L"update.cab")));
         EXPECT_FALSE(backwards) << "progress went back";
-        if (!c.kept.empty() && c.keptUrl.empty()) {
-            EXPECT_EQ(first, static_cast<int>(c.kept.size())) << "the kept part was fetched again";
-        }
         std::vector<std::string> ranges;
         const auto requests = m_server.Requests();
+        // Served as the rest, not the whole again: what the first poll sees
+        // depends on how much has arrived by then, the server's answer does not.
+        if (!c.kept.empty() && c.keptUrl.empty() && !c.keptTotal) {
+            ASSERT_LT(before, requests.size());
+            EXPECT_EQ(206, requests[before].answered) << "the kept part was fetched again";
+        }
         for (size_t i = before; i < requests.size(); ++i)
             ranges.push_back(requests[i].range);
         EXPECT_EQ(c.ranges, ranges);
@@ -279,7 +300,7 @@ TEST_F(PackageDownload, ACancelDuringThePauseBeforeARetryEndsAtOnce)
     m_server.Serve("/std.cab", reply);
     Describe("URL=" + m_server.UrlA("/std.cab") + "\r\n");
     ULONGLONG stopped = 0;
-    m_manager.m_pEventSink = &m_sink;
+    m_manager.SetEventSink(&m_sink);
     m_sink.answer = [&](const SinkEvent& e) {
         if (e.p1 < 100 * 4096 || m_server.Requests().size() > 1)
             return 0;
@@ -293,6 +314,130 @@ TEST_F(PackageDownload, ACancelDuringThePauseBeforeARetryEndsAtOnce)
     EXPECT_LT(elapsed, 2000u);
     EXPECT_EQ(1u, m_server.Requests().size());  // no retry after the stop
     EXPECT_FALSE(PathExists(UpdateFile(L"update.cab.tmp")));
+}
+
+// A mirror that sends more than the description states must not fill the
+// disk: what it sends past the stated size is never written, signed or not.
+TEST_F(PackageDownload, APackageLargerThanStatedIsRefusedBeforeItFillsTheDisk)
+{
+    const std::string cabinet = CabinetBytes(300 * 1024);
+    HttpReply announced(200, cabinet);
+    announced.zerosAfter = 200u << 20;  // under a Content-Length that says so
+    HttpReply chunked(200, cabinet + std::string(4u << 20, 'x'));
+    chunked.chunked = true;  // no length: only the bytes themselves show it
+    chunked.trickleBytes = 64 * 1024;
+    const struct {
+        const char* name;
+        HttpReply reply;
+        bool bDigest;
+    } cases[] = {
+        {"200 MiB more under a matching Content-Length", announced, false},
+        {"the same, with the package's digest", announced, true},
+        {"4 MiB more in a chunked body", chunked, false},
+    };
+    AfxSilenceErrors(true);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(UpdateFile(L"update.cab"), "from an earlier run");
+        m_server.Serve("/std.cab", c.reply);
+        Describe("URL=" + m_server.UrlA("/std.cab") + "\r\nCABFileSize=" + std::to_string(cabinet.size()) + "\r\n" +
+                 (c.bDigest ? "CABFileSHA256=" + HexDigestOf(cabinet) + "\r\n" : std::string()));
+        // What stands on the disk, looked at every poll.
+        ULONGLONG nMostOnDisk = 0;
+        int nMostShown = 0;
+        m_sink.events.clear();
+        m_manager.SetEventSink(&m_sink);
+        m_sink.answer = [&](const SinkEvent& e) {
+            WIN32_FILE_ATTRIBUTE_DATA data = {};
+            if (::GetFileAttributesExW(UpdateFile(L"update.cab.tmp").c_str(), GetFileExInfoStandard, &data))
+                nMostOnDisk = std::max(nMostOnDisk, static_cast<ULONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
+            if (e.kind == 2 && e.p1 >= 0) {
+                EXPECT_LE(e.p1, e.p2) << "received beyond the total";
+                nMostShown = std::max(nMostShown, e.p1);
+            }
+            return 0;
+        };
+        const ULONGLONG started = ::GetTickCount64();
+        EXPECT_EQ(CFileDownloadHttp::kTooLarge, m_manager.DownloadPackage());
+        std::printf("%s: refused after %llu ms, %llu bytes at most on the disk\n", c.name,
+                    ::GetTickCount64() - started, nMostOnDisk);
+        EXPECT_LE(nMostOnDisk, cabinet.size());
+        EXPECT_LE(static_cast<size_t>(nMostShown), cabinet.size());
+        EXPECT_EQ(std::string("from an earlier run"), ReadBytes(UpdateFile(L"update.cab")));
+        EXPECT_FALSE(PathExists(UpdateFile(L"update.cab.tmp")));
+        EXPECT_FALSE(PathExists(UpdateFile(L"update.cab.tmp.part")));
+    }
+}
+
+// A folder where the temporary package goes is the update folder's own
+// litter: it goes, and the whole package comes in the same attempt; one that
+// cannot go is a failure said once, before anything is asked of the server.
+// A link in it is never followed.
+TEST_F(PackageDownload, AFolderInTheTemporaryPackagesPlaceGoesOrIsSaidOnce)
+{
+    const std::string cabinet = CabinetBytes(20000);
+    m_server.Serve("/std.cab", HttpReply(200, cabinet));
+    const std::wstring place = UpdateFile(L"update.cab.tmp");
+    const std::wstring outside = ProgramFolder() + L"\\outside-of-update";
+    enum class EPlace { Goes, Stays, AsThePlatformAllows };
+    struct Case {
+        const char* name;
+        std::function<void()> lay;  // what stands there
+        EPlace expected;
+    };
+    CHandle held;
+    const Case cases[] = {
+        {"a folder with files and a folder in it",
+         [&] {
+             WriteBytes(place + L"\\a.txt", "a");
+             WriteBytes(place + L"\\sub\\b.txt", "b");
+         },
+         EPlace::Goes},
+        {"a folder with a file that another process holds open",
+         [&] {
+             WriteBytes(place + L"\\held.txt", "held");
+             held.Reset(::CreateFileW((place + L"\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+             ASSERT_TRUE(held);
+         },
+         EPlace::Stays},
+        // Wine can remove such a link only by reaching its target: there it stays, and so does the folder.
+        {"a folder with a link to a folder outside",
+         [&] {
+             WriteBytes(outside + L"\\keep.txt", "keep");
+             WriteBytes(place + L"\\a.txt", "a");
+             ASSERT_TRUE(testing_support::MakeSymbolicLink(place + L"\\link", outside, true));
+         },
+         EPlace::AsThePlatformAllows},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Effects().Clear();
+        WriteBytes(UpdateFile(L"update.cab"), "from an earlier run");
+        c.lay();
+        Describe("URL=" + m_server.UrlA("/std.cab") + "\r\n");
+        const size_t before = m_server.Requests().size();
+        const HRESULT hr = m_manager.DownloadPackage();
+        const bool bWent = c.expected == EPlace::AsThePlatformAllows ? hr == S_OK : c.expected == EPlace::Goes;
+        if (bWent) {
+            EXPECT_EQ(S_OK, hr);
+            EXPECT_EQ(cabinet, ReadBytes(UpdateFile(L"update.cab")));
+            EXPECT_EQ(before + 1, m_server.Requests().size());
+            EXPECT_TRUE(Effects().messages.empty());
+        } else {
+            EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE), hr);
+            EXPECT_EQ(std::string("from an earlier run"), ReadBytes(UpdateFile(L"update.cab")));
+            EXPECT_EQ(before, m_server.Requests().size()) << "asked the server for what cannot be kept";
+            ASSERT_EQ(1u, Effects().messages.size());
+            EXPECT_NE(std::wstring::npos, Effects().messages[0].text.find(place)) << "not said where";
+        }
+        if (c.expected == EPlace::AsThePlatformAllows) {
+            EXPECT_EQ(std::string("keep"), ReadBytes(outside + L"\\keep.txt")) << "deleted through the link";
+        }
+        held.Reset();
+        EXPECT_TRUE(testing_support::RemoveTreeWithLinks(place) || !PathExists(place));
+        testing_support::RemoveTreeWithLinks(outside);
+    }
 }
 
 } // namespace
@@ -326,19 +471,20 @@ TEST_F(PackageDownload, APackageOver2GiBIsCountedWithoutWrappingWhetherStatedOrO
         }
         CPartialRecord{m_server.Url("/big.cab").c_str(), L"\"big\"", total}.Write(UpdateFile(L"update.cab.tmp.part").c_str());
         m_sink.events.clear();
-        m_manager.m_pEventSink = &m_sink;
+        m_manager.SetEventSink(&m_sink);
         ASSERT_EQ(S_OK, m_manager.DownloadPackage());
 
         const int whole = static_cast<int>(total >> 1);  // counted in 2-byte units
-        ASSERT_GE(m_sink.events.size(), 2u);
-        EXPECT_EQ(m_sink.events.front().p3, whole) << "the bar's range";
-        const SinkEvent& first = m_sink.events[1];
-        const SinkEvent& last = m_sink.events.back();
+        const std::vector<SinkEvent> download = m_sink.OfKind(2);
+        ASSERT_GE(download.size(), 2u);
+        EXPECT_EQ(download.front().p3, whole) << "the bar's range";
+        const SinkEvent& first = download[1];
+        const SinkEvent& last = download.back();
         EXPECT_GE(first.p1, static_cast<int>(kept >> 1)) << "the count goes on beyond 2 GiB";
         EXPECT_EQ(last.p1, whole);
-        for (size_t i = 1; i < m_sink.events.size(); ++i) {
-            EXPECT_EQ(m_sink.events[i].p2, whole);
-            EXPECT_EQ(m_sink.events[i].p3, 1) << "the unit";
+        for (size_t i = 1; i < download.size(); ++i) {
+            EXPECT_EQ(download[i].p2, whole);
+            EXPECT_EQ(download[i].p3, 1) << "the unit";
         }
         EXPECT_EQ(ProgressBytes(last.p1, last.p3), total);
         WIN32_FILE_ATTRIBUTE_DATA data = {};

@@ -6,47 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <shellapi.h>
-
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
 
 namespace {
-
-std::vector<std::wstring> SplitLikeTheExtractor(const std::wstring& commandLine)
-{
-    int argc = 0;
-    LPWSTR* argv = ::CommandLineToArgvW(commandLine.c_str(), &argc);
-    std::vector<std::wstring> args(argv, argv + argc);
-    ::LocalFree(argv);
-    return args;
-}
-
-TEST(ExtractArgs, QuotedFolderAndPackageSurviveTheCommandLine)
-{
-    const struct {
-        LPCWSTR folder;
-        LPCWSTR package;
-        LPCWSTR folderAsRead;
-    } cases[] = {
-        {L"C:\\App", L"C:\\App\\update\\update.cab", L"C:\\App"},
-        {L"C:\\Program Files\\A&B %PATH% ^x", L"C:\\Program Files\\A&B %PATH% ^x\\update\\update.cab",
-         L"C:\\Program Files\\A&B %PATH% ^x"},
-        {L"C:\\", L"C:\\update\\update.cab", L"C:\\."},  // a bare root must not escape its quote
-        {L"C:\\程序\\更新", L"C:\\程序\\更新\\update\\update.cab", L"C:\\程序\\更新"},
-    };
-    for (const auto& c : cases) {
-        const CString args = FormatExtractArgs(c.folder, c.package);
-        const std::vector<std::wstring> argv =
-            SplitLikeTheExtractor(std::wstring(L"Extrac32.exe /Y /E /A /L ") + args.Str());
-        ASSERT_EQ(7u, argv.size()) << args.Str();
-        EXPECT_EQ(c.folderAsRead, argv[5]);
-        EXPECT_EQ(c.package, argv[6]);
-    }
-    EXPECT_STREQ(L"\"C:\\App\" \"C:\\App\\update\\update.cab\"", FormatExtractArgs(L"C:\\App", L"C:\\App\\update\\update.cab"));
-}
 
 // The host program folder is the test program's folder; what a test lays out
 // there, and beside it, goes again afterwards.

@@ -1,4 +1,6 @@
 #include "framework/AfxString.h"
+
+#include "base/Decimal.h"
 #include "manager/ProgressFigures.h"
 
 #include <gtest/gtest.h>
@@ -37,11 +39,11 @@ TEST(ProgressFigures, APackageOver2GiBIsCountedInUnitsThatFitAndReadBackInBytes)
     EXPECT_EQ(ProgressBytes(100, 34), 0u);
 
     // The stated size, read as the integer keys are but without their 32-bit bound.
-    EXPECT_EQ(AfxParseSize(L" 3221225472"), 3 * kGiB);
-    EXPECT_EQ(AfxParseSize(L"+12345 bytes"), 12345u);
-    EXPECT_EQ(AfxParseSize(L"99999999999999999999999"), ~0ull);
-    EXPECT_EQ(AfxParseSize(L"-5"), 0u);
-    EXPECT_EQ(AfxParseSize(L"size"), 0u);
+    EXPECT_EQ(ParseLenientSize(L" 3221225472"), 3 * kGiB);
+    EXPECT_EQ(ParseLenientSize(L"+12345 bytes"), 12345u);
+    EXPECT_EQ(ParseLenientSize(L"99999999999999999999999"), ~0ull);
+    EXPECT_EQ(ParseLenientSize(L"-5"), 0u);
+    EXPECT_EQ(ParseLenientSize(L"size"), 0u);
 }
 
 } // namespace

@@ -18,6 +18,17 @@ public:
         return answer ? answer(events.back()) : 0;
     }
 
+    // The events of one kind, in order.
+    std::vector<SinkEvent> OfKind(int kind) const
+    {
+        std::vector<SinkEvent> found;
+        for (const SinkEvent& e : events) {
+            if (e.kind == kind)
+                found.push_back(e);
+        }
+        return found;
+    }
+
     std::vector<SinkEvent> events;
     // The answer to each event; none: go on.
     std::function<int(const SinkEvent&)> answer;

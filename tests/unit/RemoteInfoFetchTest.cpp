@@ -43,7 +43,7 @@ TEST_F(RemoteInfoFetch, TheSinkSeesTheCheckRunningAndCanStopIt)
     HttpReply held(200, kDescription);
     held.holdsAt = {5};
     m_server.Serve("/update.ini", held);
-    m_manager.m_pEventSink = &m_sink;
+    m_manager.SetEventSink(&m_sink);
     m_sink.answer = [&](const SinkEvent& e) {
         EXPECT_EQ(1, e.kind);
         EXPECT_EQ(0, e.p1 | e.p2 | e.p3);
@@ -73,11 +73,11 @@ TEST_F(RemoteInfoFetch, AFailedDownloadGivesNoDescriptionWithOrWithoutASink)
     m_server.Serve("/cut.ini", cut);
     m_server.Serve("/error.ini", HttpReply(404, "<html>not here</html>"));
     m_server.Serve("/update.ini", HttpReply(200, kDescription));
-    ::InterlockedExchange(&g_bInteractive, 0);  // the downloader's own error boxes stay away
+    AfxSilenceErrors(true);  // the downloader's own error boxes stay away
 
     for (IUpdateEventSink* sink : {static_cast<IUpdateEventSink*>(nullptr), static_cast<IUpdateEventSink*>(&m_sink)}) {
         SCOPED_TRACE(sink ? "with a sink" : "without a sink");
-        m_manager.m_pEventSink = sink;
+        m_manager.SetEventSink(sink);
         ASSERT_NE(nullptr, Fetch());
         CRemoteUpdateInfo* previous = m_manager.m_pRemoteInfo.get();
         EXPECT_EQ(nullptr, Fetch("/cut.ini"));  // a transfer error ends the wait

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -66,6 +68,12 @@ protected:
         WriteBytes(UpdateFile(L"update.ini"), "[OEMClient_Acme]\r\n" + section);
         m_manager.m_pRemoteInfo = std::make_unique<CRemoteUpdateInfo>(UpdateFile(L"update.ini").c_str());
         m_manager.m_pRemoteInfo->LoadClient(L"Acme");
+    }
+
+    static std::string ReadFile(const std::wstring& path)
+    {
+        std::ifstream in(std::filesystem::path(path), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
     static CString Read(const std::wstring& file, LPCWSTR section, LPCWSTR key)
@@ -145,6 +153,33 @@ TEST_F(SettingsItems, ItemsNamingOtherFilesOrUnreadableAreSkipped)
     EXPECT_STREQ(L"1", Read(HostIni(), L"S", L"Good"));
     EXPECT_STREQ(L"<missing>", Read(HostIni(), L"S", L"Folder"));
     EXPECT_STREQ(L"http://old.example/upd", Read(HostIni(), L"S", L"UpdateUrl"));  // not erased
+}
+
+// Trust changes only through the chain rules: an item may not pin a key in the
+// record, touch what the installation learnt, or rewrite the description it
+// came in before the completion acts on it.
+TEST_F(SettingsItems, NothingIsWrittenInTheUpdateFolder)
+{
+    const std::string record = "[Files]\r\nVersion=1.0\r\nOEMClientName=Acme\r\n";
+    const std::string trust = "[Remembered]\r\nRevoked=build-1\r\nSerial=7\r\n";
+    WriteBytes(UpdateFile(L"update.log"), record);
+    WriteBytes(UpdateFile(L"update.trust"), trust);
+    const std::string items =
+        "IniItemCount=6\r\n"
+        "IniItem0=Filename:<app>\\update\\update.log,Section:Files,Keyname:PublisherKey,Value:stolen\r\n"
+        "IniItem1=Filename:<app>\\update\\update.trust,Section:Remembered,Keyname:Revoked,Value:none\r\n"
+        "IniItem2=Filename:<app>\\update\\update.ini,Section:OEMClient_Acme,Keyname:DelFileCount,Value:9\r\n"
+        "IniItem3=Filename:<app>\\Update\\..\\update\\.\\update.ini,Section:OEMClient_Acme,Keyname:DelFile1,Value:x\r\n"
+        "IniItem4=Filename:<app>\\update\\trust.ini,Section:Remembered,Keyname:Serial,Value:1\r\n"
+        "IniItem5=Filename:<app>\\settings-test.ini,Section:S,Keyname:Written,Value:1\r\n";
+    Describe(items);
+    const std::string description = ReadFile(UpdateFile(L"update.ini"));
+    m_manager.ApplyIniItems();
+    EXPECT_EQ(record, ReadFile(UpdateFile(L"update.log")));
+    EXPECT_EQ(trust, ReadFile(UpdateFile(L"update.trust")));
+    EXPECT_EQ(description, ReadFile(UpdateFile(L"update.ini")));
+    EXPECT_FALSE(PathExists(UpdateFile(L"trust.ini")));
+    EXPECT_STREQ(L"1", Read(HostIni(), L"S", L"Written"));  // the items ran
 }
 
 TEST_F(SettingsItems, NothingWithoutADescriptionOrACount)

@@ -45,6 +45,13 @@ const std::wstring kNewsShown = L"修复了若干问题\r\n新增了专业版功
 
 enum class Verdict { Offered, Nothing, ProOnly };
 
+HttpReply Redirect(const std::string& location)
+{
+    HttpReply reply(302, "moved");
+    reply.headers = {"Location: " + location};
+    return reply;
+}
+
 bool IsDialogWindow(HWND hWnd)
 {
     wchar_t name[16] = {};
@@ -120,6 +127,7 @@ protected:
         ResetManager();
         Install("");
         m_package = CabinetBytes(256 * 1024);
+        m_packageUrl = m_server.UrlA("/update.cab");
         ServePackage(HttpReply());
         m_cmd.m_strUrl = m_server.Url("/check").c_str();
     }
@@ -136,9 +144,9 @@ protected:
     static void ResetManager()
     {
         CUpdateManager& manager = Manager();
-        manager.m_strExtractArgs.Empty();
+        manager.m_extraction = {};
         manager.m_dwProcessId = 0;
-        manager.m_fileManager.m_pEventSink = nullptr;
+        manager.SetEventSink(nullptr);
     }
 
     // The installed record: version 1.0, service packs 3 and 5, client Acme.
@@ -158,7 +166,7 @@ protected:
                                                         : "ServicePack=3\r\nServiceProPack=6\r\n";
         const std::string size = std::to_string(m_package.size());
         reply.body = "[OEMClient_Acme]\r\nMajorVerson=" + version + "\r\n" + packs + "CanUpdate=1\r\nUpdateInfo=" +
-                     kNews + "\r\nURL=" + m_server.UrlA("/update.cab") + "\r\nURL_PRO=" + m_server.UrlA("/pro.cab") + "\r\n" +
+                     kNews + "\r\nURL=" + m_packageUrl + "\r\nURL_PRO=" + m_server.UrlA("/pro.cab") + "\r\n" +
                      (bSizes ? "CABFileSize=" + size + "\r\nProCABFileSize=" + size + "\r\n" : "");
         m_server.Serve("/check", reply);
     }
@@ -192,7 +200,7 @@ protected:
     {
         ResetManager();
         m_watch = DialogWatch();
-        CDlgUpdateStatus dlg;
+        CDlgUpdateStatus dlg(theApp.m_pUpdateManager);
         dlg.m_pCmdLine = &m_cmd;
         if (bAutoMode)
             dlg.SetAutoMode(TRUE);
@@ -200,7 +208,7 @@ protected:
         DriveDialog([&] { outcome.endCode = dlg.DoModal(); }, act);
         outcome.result = dlg.m_hrResult;
         // Gone with its window: later work must not reach it.
-        EXPECT_EQ(nullptr, Manager().m_fileManager.m_pEventSink);
+        EXPECT_EQ(nullptr, Manager().EventSink());
         return outcome;
     }
 
@@ -219,7 +227,7 @@ protected:
             DriveDialog(run, act);
         else
             run();
-        EXPECT_EQ(nullptr, Manager().m_fileManager.m_pEventSink);
+        EXPECT_EQ(nullptr, Manager().EventSink());
         return hr;
     }
 
@@ -265,6 +273,7 @@ protected:
     DialogWatch m_watch;
     CCommandLineUpdate m_cmd;
     std::string m_package;
+    std::string m_packageUrl;  // the description's package address
     int m_nHolds = 0;  // replies held so far, as the server counts them
     ThreadMessageSpy m_spy;  // last: it goes first
 };
@@ -339,7 +348,7 @@ TEST_F(StatusDialogTest, EveryWayOutEndsWithItsCodeAndResult)
         }
         if (c.action == Action::Install) {
             EXPECT_EQ(m_package, ReadBytes(UpdateFile(L"update.cab")));
-            EXPECT_FALSE(Manager().m_strExtractArgs.IsEmpty());
+            EXPECT_FALSE(Manager().m_extraction.package.empty());
         }
         if (c.autoMode) {
             EXPECT_TRUE(m_watch.onScreen.empty()) << "seen at " << m_watch.onScreen[0].left;
@@ -384,7 +393,7 @@ TEST_F(StatusDialogTest, TheExportsReturnTheDialogsResult)
         ASSERT_FALSE(m_watch.onScreen.empty());
         EXPECT_EQ(centred.x, m_watch.onScreen.front().left) << "on the screen before it was centred";
     }
-    EXPECT_EQ(0, g_bInteractive);  // IsAutoUpdate cleared it for good
+    EXPECT_FALSE(AfxMayShowMessage(kMessageError));  // IsAutoUpdate silenced errors for good
 }
 
 struct VerdictCase {
@@ -495,6 +504,96 @@ TEST_F(StatusDialogTest, TheRecordReplacesTheTextsOfEveryStage)
     }
 }
 
+// The shipped language library and its English table in a folder of their
+// own, loaded as the library's translator. The tests run under a Chinese
+// interface: the folder's settings file pins English, as a publisher of an
+// English product would.
+class EnglishStatusDialogTest : public StatusDialogTest {
+protected:
+    void SetUp() override
+    {
+        StatusDialogTest::SetUp();
+        m_folder = ProgramFolder() + L"\\english";
+        ::CreateDirectoryW(m_folder.c_str(), nullptr);
+        for (LPCWSTR name : {L"vexmod.dll", L"vexmod.en.txt"}) {
+            const std::wstring shipped = ProgramFolder() + L"\\..\\..\\bin\\" + name;
+            ASSERT_TRUE(::CopyFileW(shipped.c_str(), (m_folder + L"\\" + name).c_str(), FALSE)) << ::GetLastError();
+        }
+        WriteBytes(m_folder + L"\\vexmod.ini", "[Language]\r\nUse=en\r\n");
+        ASSERT_EQ(S_OK, theApp.m_languageModule.Load((m_folder + L"\\vexmod.dll").c_str()));
+    }
+
+    void TearDown() override
+    {
+        theApp.m_languageModule.Unload();
+        for (LPCWSTR name : {L"vexmod.dll", L"vexmod.en.txt", L"vexmod.ini"})
+            ::DeleteFileW((m_folder + L"\\" + name).c_str());
+        ::RemoveDirectoryW(m_folder.c_str());
+        StatusDialogTest::TearDown();
+    }
+
+    std::wstring m_folder;
+};
+
+TEST_F(EnglishStatusDialogTest, EveryStageOfTheDialogSpeaksEnglish)
+{
+    // The stages of an install: the template's texts while the check runs,
+    // the offer, the download line.
+    HttpReply held;
+    held.holdsAt = {10};
+    Describe(Verdict::Offered, held);
+    const int nHolds = ++m_nHolds;
+    std::wstring title, checking, install, cancel, offered;
+    const Outcome outcome = RunDialog(FALSE, [&](HWND h) {
+        ASSERT_TRUE(m_server.WaitUntilHeld(nHolds));
+        title = WindowText(h);
+        checking = ItemText(h, IDC_STATUS_TEXT);
+        install = ItemText(h, IDOK);
+        cancel = ItemText(h, IDCANCEL);
+        m_server.Release();
+        ASSERT_TRUE(WaitChecked(h, checking));
+        offered = ItemText(h, IDC_STATUS_TEXT);
+        PressButton(h, IDOK);
+    });
+    EXPECT_EQ(L"Update", title);
+    EXPECT_EQ(L"Checking for updates, please wait...", checking);
+    EXPECT_EQ(L"Install", install);
+    EXPECT_EQ(L"Cancel", cancel);
+    EXPECT_EQ(L"A new version (1.0) is available. Install it now?", offered);
+    EXPECT_EQ(IDOK, outcome.endCode);
+    const std::vector<std::wstring> texts = DownloadTexts(L"Downloading");
+    ASSERT_FALSE(texts.empty()) << "no English download line";
+    EXPECT_TRUE(EndsWith(texts.back(), OfTotal(m_package.size()))) << testing::PrintToString(texts.back());
+
+    // The verdicts, with the news, the host that will close, and what no update says.
+    ChildHost host(L"ignore");
+    ASSERT_TRUE(host.Started());
+    const struct {
+        Verdict verdict;
+        bool bHost;
+        std::wstring expected;
+    } verdicts[] = {
+        {Verdict::Offered, true, L"A new version (1.0) is available. Install it now?\nkill_child.exe will close by itself."},
+        {Verdict::Nothing, false, L"The check is complete: no update is available."},
+        {Verdict::ProOnly, false, L"Click Buy below to upgrade to the Professional edition."},
+    };
+    for (const auto& c : verdicts) {
+        SCOPED_TRACE(testing::PrintToString(c.expected));
+        Describe(c.verdict);
+        m_cmd.m_dwProcessId = c.bHost ? host.Id() : 0;
+        std::wstring status, news = L"?";
+        RunDialog(FALSE, [&](HWND h) {
+            ASSERT_TRUE(WaitChecked(h, L"Checking for updates, please wait..."));
+            status = ItemText(h, IDC_STATUS_TEXT);
+            news = ItemText(h, IDC_NEWS_TEXT);
+            PressButton(h, IDCANCEL);
+        });
+        m_cmd.m_dwProcessId = 0;
+        EXPECT_EQ(c.expected, status);
+        EXPECT_EQ(c.verdict == Verdict::Offered ? kNewsShown : L"", news);
+    }
+}
+
 TEST_F(StatusDialogTest, ProgressMovesTheBarAndTheStatusLineTogetherAtAReadablePaceToTheEnd)
 {
     for (const bool bSize : {true, false}) {
@@ -534,35 +633,98 @@ TEST_F(StatusDialogTest, ProgressMovesTheBarAndTheStatusLineTogetherAtAReadableP
     }
 }
 
-TEST_F(StatusDialogTest, CancelEndsTheWaitAtOnceWhateverTheServerDoesAndKeepsTheHost)
+// Cancel ends every phase of every request of an update at once, and the
+// dialog goes on answering meanwhile. Two phases cannot be stalled here: name
+// resolution, without a resolver of the test's own (a lookup would leave the
+// machine), and the sending of a GET, whose few hundred bytes go whole into
+// the kernel's buffer whatever the server does.
+TEST_F(StatusDialogTest, CancelEndsEveryPhaseOfEveryRequestAtOnceAndKeepsTheHost)
 {
-    const struct {
-        const char* name;
-        bool bDescription;  // the check's download, else the package's
-        size_t trickleBytes;
-        DWORD trickleDelayMs;
-    } cases[] = {
-        {"a package at 1 byte a second", false, 1, 1000},
-        {"a package that streams", false, 64 * 1024, 1},
-        {"a description at 1 byte a second", true, 1, 1000},
+    enum class Request { Report, Description, Package };
+    enum class Phase {
+        Connect,  // the connection's first packet goes unanswered
+        Tls,      // the server accepts and never completes the handshake
+        Headers,  // the request is read and never answered
+        Body,     // the headers, then nothing (or a trickle)
     };
+    struct Case {
+        const char* name;
+        Request request;
+        Phase phase;
+        size_t trickleBytes;  // Body: pieces of this size instead of silence...
+        DWORD trickleDelayMs; // ...with this pause
+    };
+    const Case cases[] = {
+        {"report, connect", Request::Report, Phase::Connect, 0, 0},
+        {"report, TLS handshake", Request::Report, Phase::Tls, 0, 0},
+        {"report, waiting for the headers", Request::Report, Phase::Headers, 0, 0},
+        {"report, body", Request::Report, Phase::Body, 0, 0},
+        {"description, connect after a redirect", Request::Description, Phase::Connect, 0, 0},
+        {"description, a redirect to TLS that never completes", Request::Description, Phase::Tls, 0, 0},
+        {"description, waiting for the headers", Request::Description, Phase::Headers, 0, 0},
+        {"description at 1 byte a second", Request::Description, Phase::Body, 1, 1000},
+        {"package, connect", Request::Package, Phase::Connect, 0, 0},
+        {"package, TLS handshake", Request::Package, Phase::Tls, 0, 0},
+        {"package, waiting for the headers", Request::Package, Phase::Headers, 0, 0},
+        {"package, body", Request::Package, Phase::Body, 0, 0},
+        {"package at 1 byte a second", Request::Package, Phase::Body, 1, 1000},
+        {"package that streams", Request::Package, Phase::Body, 64 * 1024, 1},
+    };
+    StalledConnectPort stalled;
+    ASSERT_TRUE(stalled.Start());
+    TestHttpServer silent;
+    ASSERT_TRUE(silent.Start());
+    silent.StallEveryConnection();
+    int nSilentHolds = 0;
     ChildHost host(L"ignore");
     ASSERT_TRUE(host.Started());
-    const std::wstring url = m_cmd.m_strUrl.GetString();
+    const std::string reportPath = "/check&version=1.0&SP=3";
     const std::wstring pid = std::to_wstring(host.Id());
-    LPCWSTR argv[] = {L"update.exe", url.c_str(), L"/pid", pid.c_str()};
-    for (const auto& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ResetManager();
         Effects().Clear();
-        HttpReply slow;
-        slow.trickleBytes = c.trickleBytes;
-        slow.trickleDelayMs = c.trickleDelayMs;
-        m_package = CabinetBytes(64 * 1024 * 1024);
-        ServePackage(c.bDescription ? HttpReply() : slow);
-        Describe(Verdict::Offered, c.bDescription ? slow : HttpReply());
-        ULONGLONG clicked = 0, returned = 0;
-        const size_t nChecks = RequestCount("/check");
+        // Where the request goes in the phases before an answer, and the answer in the others.
+        const std::string away = c.phase == Phase::Connect ? stalled.UrlA("/away")
+                               : c.phase == Phase::Tls     ? "https://127.0.0.1:" + std::to_string(silent.Port()) + "/away"
+                                                           : std::string();
+        HttpReply bad(200, "ok\r\n");
+        bad.stall = c.phase == Phase::Headers                      ? HttpReply::Stall::BeforeHeaders
+                  : c.phase == Phase::Body && !c.trickleBytes ? HttpReply::Stall::AfterHeaders
+                                                                   : HttpReply::Stall::None;
+        bad.trickleBytes = c.trickleBytes;
+        bad.trickleDelayMs = c.trickleDelayMs;
+        const bool bHeld = bad.stall != HttpReply::Stall::None;
+        std::wstring url = m_server.Url("/check");
+        m_packageUrl = m_server.UrlA("/update.cab");
+        m_package = CabinetBytes(c.trickleBytes > 1 ? 64 * 1024 * 1024 : 256 * 1024);
+        m_server.Serve(reportPath, HttpReply(200, "ok\r\n"));
+        ServePackage(HttpReply());
+        switch (c.request) {
+        case Request::Report:
+            if (!away.empty())
+                url = std::wstring(away.begin(), away.end());
+            else
+                m_server.Serve(reportPath, bad);
+            Describe(Verdict::Offered);
+            break;
+        case Request::Description:
+            Describe(Verdict::Offered, bad);
+            if (!away.empty())
+                m_server.Serve("/check", Redirect(away));
+            break;
+        case Request::Package:
+            if (!away.empty())
+                m_packageUrl = away;
+            else
+                ServePackage(bad);
+            Describe(Verdict::Offered);
+            break;
+        }
+        const size_t nReports = RequestCount(reportPath);
+        LPCWSTR argv[] = {L"update.exe", url.c_str(), L"/pid", pid.c_str()};
+        ULONGLONG clicked = 0, returned = 0, nAnswerMs = 0;
+        bool bAnswered = false;
         HRESULT hr = E_UNEXPECTED;
         DriveDialog(
             [&] {
@@ -570,24 +732,44 @@ TEST_F(StatusDialogTest, CancelEndsTheWaitAtOnceWhateverTheServerDoesAndKeepsThe
                 returned = ::GetTickCount64();
             },
             [&](HWND h) {
-                if (c.bDescription) {
-                    ASSERT_TRUE(WaitUntil([&] { return RequestCount("/check") > nChecks; }));
-                } else {
+                // Into the request...
+                if (c.request == Request::Package) {
                     ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(h, IDOK); }));
                     PressButton(h, IDOK);
-                    ASSERT_TRUE(WaitDownloading(h));
+                    if (c.trickleBytes) {
+                        ASSERT_TRUE(WaitDownloading(h));
+                    }
+                } else if (c.request == Request::Description) {
+                    ASSERT_TRUE(WaitUntil([&] { return RequestCount(reportPath) > nReports; }));
                 }
-                ::Sleep(300);  // well inside a read
+                // ...and into its phase, which a connect shows nowhere.
+                if (bHeld) {
+                    ASSERT_TRUE(m_server.WaitUntilHeld(++m_nHolds));
+                }
+                if (c.phase == Phase::Tls) {
+                    ASSERT_TRUE(silent.WaitUntilHeld(++nSilentHolds));
+                }
+                ::Sleep(c.phase == Phase::Connect ? 1000 : 300);
+                // Still at work: a request that had failed would have said so by now.
+                EXPECT_NE(kNoUpdate, ItemText(h, IDC_STATUS_TEXT)) << "the request ended before Cancel";
+                EXPECT_TRUE(Effects().messages.empty()) << "the request ended before Cancel";
+                const ULONGLONG asked = ::GetTickCount64();
+                DWORD_PTR unused = 0;
+                bAnswered = ::SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &unused) != 0;
+                nAnswerMs = ::GetTickCount64() - asked;
                 clicked = ::GetTickCount64();
                 PressButton(h, IDCANCEL);
             });
-        std::printf("%s: Cancel to UpdateMain's return %llu ms\n", c.name, returned - clicked);
-        EXPECT_EQ(c.bDescription ? E_FAIL : E_ABORT, hr);  // as the result table has it
+        std::printf("%s: Cancel to UpdateMain's return %llu ms; the dialog answered in %llu ms\n", c.name,
+                    returned - clicked, nAnswerMs);
+        EXPECT_TRUE(bAnswered) << "the dialog did not answer while the request hung";
+        // As the result table has it: a check stopped is a check that failed.
+        EXPECT_EQ(c.request == Request::Package ? E_ABORT : E_FAIL, hr);
         EXPECT_LT(returned - clicked, 2000u);
         EXPECT_TRUE(Effects().messages.empty()) << "a message after the user stopped";
         EXPECT_FALSE(PathExists(UpdateFile(L"update.cab")));
         EXPECT_EQ(STILL_ACTIVE, host.WaitForExitCode(0));
-        EXPECT_TRUE(Manager().m_strExtractArgs.IsEmpty());
+        EXPECT_TRUE(Manager().m_extraction.package.empty());
     }
 }
 
@@ -609,7 +791,7 @@ TEST_F(StatusDialogTest, ACancelRightAfterInstallIsNotLostInTheDownloadsFirstEve
     EXPECT_EQ(IDOK, outcome.endCode);
     EXPECT_EQ(E_ABORT, outcome.result);
     EXPECT_EQ(STILL_ACTIVE, host.WaitForExitCode(0));
-    EXPECT_TRUE(Manager().m_strExtractArgs.IsEmpty());
+    EXPECT_TRUE(Manager().m_extraction.package.empty());
 }
 
 TEST_F(StatusDialogTest, TheUpgradeMessageInstallsWhenNothingIsOfferedAndOnlyOnce)
@@ -658,7 +840,7 @@ TEST_F(StatusDialogTest, AQuitDuringTheDownloadStopsItAndReachesTheOuterLoop)
     // As after Cancel: the install step's handler ends the dialog; the quit waits in the queue.
     EXPECT_EQ(IDOK, outcome.endCode);
     EXPECT_EQ(E_ABORT, outcome.result);
-    EXPECT_TRUE(Manager().m_strExtractArgs.IsEmpty());
+    EXPECT_TRUE(Manager().m_extraction.package.empty());
     MSG msg;
     ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(5u, msg.wParam);

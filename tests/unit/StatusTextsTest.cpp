@@ -38,10 +38,22 @@ TEST(StatusTexts, AOneArgumentPatternTakesTheNameOnceAndNothingElse)
     EXPECT_STREQ(L" %s 自动退出.", FormatWithOneString(L"%s %s 自动退出.", L""));
 }
 
-TEST(StatusTexts, TheDownloadLineTakesItsLabelLiterally)
+TEST(StatusTexts, TheDownloadLineTakesItsValuesLiterally)
 {
-    EXPECT_STREQ(L"正在下载: 1.50 KB of 3.00 MB", DownloadStatusText(L"正在下载", L"1.50 KB", L"3.00 MB"));
-    EXPECT_STREQ(L"Fetching %s%d: 0 bytes of 0 bytes", DownloadStatusText(L"Fetching %s%d", L"0 bytes", L"0 bytes"));
+    const LPCWSTR kDefault = L"{Label}: {Received} of {Total}";
+    const struct {
+        LPCWSTR pattern, label, expected;
+    } cases[] = {
+        {kDefault, L"正在下载", L"正在下载: 1.50 KB of 3.00 MB"},
+        {kDefault, L"Fetching %s%d", L"Fetching %s%d: 1.50 KB of 3.00 MB"},
+        // A label that holds a placeholder is not filled in turn.
+        {kDefault, L"{Total} {Received}", L"{Total} {Received}: 1.50 KB of 3.00 MB"},
+        // A translation may reorder, repeat or leave out a value.
+        {L"{Total} 中 {Received} ({Label}, {Label})", L"下载", L"3.00 MB 中 1.50 KB (下载, 下载)"},
+        {L"{Received}/{total} {Label", L"x", L"1.50 KB/{total} {Label"},
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(c.expected, DownloadStatusText(c.pattern, c.label, L"1.50 KB", L"3.00 MB")) << c.pattern;
 }
 
 TEST(StatusTexts, ProgressIsShownAtMostTenTimesASecondNeverTwiceTheSameAndAlwaysAtTheEnd)

@@ -30,7 +30,7 @@ protected:
     void TearDown() override
     {
         RemoveLaidOut();
-        theApp.m_pUpdateManager->m_strExtractArgs.Empty();
+        theApp.m_pUpdateManager->m_extraction = {};
         NetworkFilesTest::TearDown();
     }
 

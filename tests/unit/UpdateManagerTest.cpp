@@ -43,6 +43,14 @@ protected:
 
     HRESULT Check() { return Check(m_server.Url("/check")); }
 
+    // The report's first line, or nothing.
+    CString ReadUrlLine(const std::wstring& url)
+    {
+        CString line;
+        m_manager.ReadUrlLine(url.c_str(), 15000, line);
+        return line;
+    }
+
     CUpdateManager m_manager;
     CCommandLineUpdate m_cmd;
 };
@@ -134,7 +142,7 @@ TEST_F(UpdateManagerTest, NoDescriptionFailsTheCheck)
     m_server.Serve("/error", HttpReply(404, "<html>not here</html>"));
     // A piece of a description would send the package request to a junk address.
     m_server.Serve("/piece", HttpReply(206, "[OEMClient_Acme]\r\nMajorVerson=1.0\r\nServicePack=4\r\nURL=http://junk"));
-    ::InterlockedExchange(&g_bInteractive, 0);
+    AfxSilenceErrors(true);
     EXPECT_EQ(E_FAIL, Check(m_server.Url("/piece")));
     EXPECT_EQ(E_FAIL, Check(m_server.Url("/error"), 1, 1234));
     EXPECT_EQ(1234u, m_manager.m_dwProcessId);  // copied before anything can fail
@@ -145,18 +153,25 @@ TEST_F(UpdateManagerTest, NoDescriptionFailsTheCheck)
     // Not silent: the user sees why the report failed, and the check goes on.
     EXPECT_EQ(E_FAIL, Check(unreachable, 0));
     EXPECT_EQ(1u, Effects().messages.size());
+
+    // With the description's errors shown too, the server that is down for
+    // both requests is told once.
+    AfxSilenceErrors(false);
+    Effects().Clear();
+    EXPECT_EQ(E_FAIL, Check(unreachable, 0));
+    EXPECT_EQ(1u, Effects().messages.size());
 }
 
 TEST_F(UpdateManagerTest, ReadUrlLineGivesTheFirstLineOrNothing)
 {
     m_server.Serve("/line", HttpReply(200, "first line\r\nsecond line\r\n"));
-    EXPECT_STREQ(L"first line", m_manager.ReadUrlLine(m_server.Url("/line").c_str()));
+    EXPECT_STREQ(L"first line", ReadUrlLine(m_server.Url("/line")));
     m_server.Serve("/line", HttpReply(200, "only"));
-    EXPECT_STREQ(L"only", m_manager.ReadUrlLine(m_server.Url("/line").c_str()));
-    EXPECT_STREQ(L"", m_manager.ReadUrlLine(L"http://127.0.0.1:1/"));
+    EXPECT_STREQ(L"only", ReadUrlLine(m_server.Url("/line")));
+    EXPECT_STREQ(L"", ReadUrlLine(L"http://127.0.0.1:1/"));
     EXPECT_TRUE(Effects().messages.empty());
-    m_manager.m_bSilent = 0;
-    EXPECT_STREQ(L"", m_manager.ReadUrlLine(L"not an address"));
+    AfxSetSilentCheck(false);
+    EXPECT_STREQ(L"", ReadUrlLine(L"not an address"));
     EXPECT_EQ(1u, Effects().messages.size());
 }
 
@@ -166,27 +181,27 @@ TEST_F(UpdateManagerTest, TheReportRequestEndsAtItsTimeOutsAndTakesOnlyTheWeb)
     silent.stall = HttpReply::Stall::BeforeHeaders;
     m_server.Serve("/report", silent);
     const ULONGLONG started = ::GetTickCount64();
-    EXPECT_STREQ(L"", m_manager.ReadUrlLine(m_server.Url("/report").c_str()));
+    EXPECT_STREQ(L"", ReadUrlLine(m_server.Url("/report")));
     const ULONGLONG elapsed = ::GetTickCount64() - started;
     std::printf("a report server that never answers cost %llu ms\n", elapsed);
     EXPECT_LT(elapsed, 20000u);
 
     const ULONGLONG ftpStarted = ::GetTickCount64();
-    EXPECT_STREQ(L"", m_manager.ReadUrlLine(L"ftp://127.0.0.1/report"));
+    EXPECT_STREQ(L"", ReadUrlLine(L"ftp://127.0.0.1/report"));
     EXPECT_LT(::GetTickCount64() - ftpStarted, 2000u);
     EXPECT_TRUE(Effects().messages.empty());  // silent
 }
 
 TEST_F(UpdateManagerTest, AnUpdateRunThatCannotDownloadEndsNoHost)
 {
-    ::InterlockedExchange(&g_bInteractive, 0);
+    AfxSilenceErrors(true);
     Describe("MajorVerson=1.0\r\nServicePack=4\r\nURL=" + m_server.UrlA("/missing.cab") + "\r\n");
     ChildHost host(L"quit 42");
     ASSERT_TRUE(host.Started());
     ASSERT_EQ(S_OK, Check(m_server.Url("/check"), 1, host.Id()));
     EXPECT_TRUE(FAILED(m_manager.DoUpdate()));
     EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), host.WaitForExitCode(0));
-    EXPECT_STREQ(L"", m_manager.m_strExtractArgs);
+    EXPECT_TRUE(m_manager.m_extraction.package.empty());
 }
 
 TEST_F(UpdateManagerTest, OnlyTheProfessionalOfferInstallsNothing)
@@ -198,7 +213,7 @@ TEST_F(UpdateManagerTest, OnlyTheProfessionalOfferInstallsNothing)
     EXPECT_EQ(1, m_manager.DoUpdate());
     EXPECT_EQ(2u, m_server.Requests().size());  // the report and the description, no package
     EXPECT_FALSE(PathExists(UpdateFile(L"update.cab")));
-    EXPECT_STREQ(L"", m_manager.m_strExtractArgs);
+    EXPECT_TRUE(m_manager.m_extraction.package.empty());
 }
 
 TEST_F(UpdateManagerTest, TheProfessionalOfferSpeaksOfTheLastCheckOnly)

@@ -2,7 +2,7 @@
 #include "verify/Base64.h"
 #include "verify/DescriptionSignature.h"
 #include "verify/Expires.h"
-#include "verify/Sha256.h"
+#include "base/Sha256.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,28 @@
+// The update folder and its files: every name the library, the launcher and
+// the publisher's tool give them, in one place. The library keeps the folder
+// beside its own module, which is the program folder; the launcher, beside
+// update.dll, finds it in its own.
+#pragma once
+
+#include <string>
+
+// In the program folder.
+inline constexpr wchar_t kUpdateFolderName[] = L"update";
+inline constexpr wchar_t kJournalFileName[] = L"update.journal";  // the launcher's swap journal
+
+// In the update folder.
+inline constexpr wchar_t kRecordFileName[] = L"update.log";       // the installed record
+inline constexpr wchar_t kDescriptionFileName[] = L"update.ini";  // the fetched description
+inline constexpr wchar_t kTrustFileName[] = L"update.trust";      // what the installation learnt of its publisher's keys
+inline constexpr wchar_t kPackageFileName[] = L"update.cab";      // the fetched package
+inline constexpr wchar_t kStagingFolderName[] = L"staging";       // the launcher unpacks here
+inline constexpr wchar_t kBackupFolderName[] = L"backup";         // the files a swap replaced
+inline constexpr wchar_t kOldJournalFileName[] = L"swap.journal"; // where earlier launchers kept theirs
+inline constexpr wchar_t kLogFileName[] = L"activity.log";        // why an update did what it did (UpdateLog.h)
+inline constexpr wchar_t kOldLogFileName[] = L"activity.old.log"; // the log before it reached its bound
+
+// The update folder of a program folder.
+std::wstring UpdateFolderIn(const std::wstring& programFolder);
+
+// A file or folder of the update folder of a program folder.
+std::wstring UpdateFileIn(const std::wstring& programFolder, const wchar_t* pszName);

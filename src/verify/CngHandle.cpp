@@ -1,9 +1,0 @@
-#include "verify/CngHandle.h"
-
-CAlgorithmHandle OpenAlgorithm(LPCWSTR pszAlgorithm)
-{
-    BCRYPT_ALG_HANDLE h = nullptr;
-    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&h, pszAlgorithm, nullptr, 0)))
-        return CAlgorithmHandle();
-    return CAlgorithmHandle(h);
-}
