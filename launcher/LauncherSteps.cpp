@@ -1,6 +1,8 @@
 #include "LauncherSteps.h"
 
 #include "HostProcess.h"
+#include "LaunchRequest.h"
+#include "LauncherMessage.h"
 #include "PackageSwap.h"
 #include "ProcessStart.h"
 #include "update.h"
@@ -65,10 +67,17 @@ bool CLauncherSteps::FileExists(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CLauncherSteps::ApplyPackage(const ExtractionTarget& target)
+bool CLauncherSteps::ApplyPackage(const ExtractionTarget& target, std::wstring& heldFile)
 {
     CSwapFiles files;
-    return StageAndSwap(files, SwapFoldersFor(target.folder, FolderOf(target.package)), target.package);
+    return StageAndSwap(files, SwapFoldersFor(target.folder, FolderOf(target.package)), target.package, &heldFile);
+}
+
+void CLauncherSteps::TellFileHeld(const std::wstring& heldFile)
+{
+    // "/s": the host asked for no questions and no messages.
+    if (!ParseLaunchRequest(m_args).silent)
+        ShowFileHeldMessage(ModuleFolder(nullptr), heldFile);
 }
 
 bool CLauncherSteps::Start(const std::wstring& program, const std::wstring& commandLine)

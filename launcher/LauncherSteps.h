@@ -17,7 +17,8 @@ public:
     HRESULT GetExtractionCommand(std::wstring& command) override;
     bool WaitForHostExit(DWORD waitMs) override;
     bool FileExists(const std::wstring& path) override;
-    bool ApplyPackage(const ExtractionTarget& target) override;
+    bool ApplyPackage(const ExtractionTarget& target, std::wstring& heldFile) override;
+    void TellFileHeld(const std::wstring& heldFile) override;
     bool Start(const std::wstring& program, const std::wstring& commandLine) override;
     void CompleteUpdateHere() override;
 

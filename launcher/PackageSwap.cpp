@@ -76,7 +76,7 @@ bool MakeBackupFolders(ISwapFiles& files, const SwapFolders& folders, const std:
 }
 
 bool SwapIn(ISwapFiles& files, const SwapFolders& folders, const std::vector<std::wstring>& order,
-            std::vector<JournalRecord>& done)
+            std::vector<JournalRecord>& done, std::wstring& heldFile)
 {
     if (!Record(files, done, {JournalAction::Began, folders.staging, {}}))
         return false;
@@ -104,8 +104,13 @@ bool SwapIn(ISwapFiles& files, const SwapFolders& folders, const std::vector<std
         JournalRecord backedUp = {JournalAction::BackedUp, relative, {}};
         if (state == FileState::File &&
             (!files.Fingerprint(target, backedUp.print) || !MakeBackupFolders(files, folders, relative, checked) ||
-             !Record(files, done, backedUp) || !files.Move(target, JoinPath(folders.backup, relative))))
+             !Record(files, done, backedUp)))
             return false;
+        if (state == FileState::File && !files.Move(target, JoinPath(folders.backup, relative))) {
+            if (files.HeldByAnother(target))
+                heldFile = relative;
+            return false;
+        }
         JournalRecord placed = {JournalAction::Placed, relative, {}};
         if (!IsFile(files.State(staged)) || !files.Fingerprint(staged, placed.print) || !Record(files, done, placed) ||
             !files.Move(staged, target))
@@ -285,8 +290,9 @@ Undo UndoFor(bool backedUp, OnDisk target, bool backupIsOriginal)
     return Undo::Nothing;
 }
 
-bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package)
+bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package, std::wstring* heldFile)
 {
+    std::wstring held;
     // The names are checked before anything is unpacked: the extractor writes
     // "..\x" outside the staging folder.
     std::vector<CabinetEntry> entries;
@@ -316,10 +322,14 @@ bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstr
                    files.State(folders.staging) == FileState::Folder && files.Extract(folders.staging, package);
     if (applied) {
         const std::vector<StagedFile> staged = files.ListFiles(folders.staging);
-        applied = StagedAsListed(staged, entries) && SwapIn(files, folders, SwapOrder(staged), done);
+        applied = StagedAsListed(staged, entries) && SwapIn(files, folders, SwapOrder(staged), done, held);
     }
+    if (!held.empty())
+        UpdateLog(L"swap: another process holds ", held);
     UpdateLog(applied ? L"swap: every file is in place" : L"swap: unpacking or placing failed; rolled back");
     Finish(files, folders, applied || RollBack(files, folders, done));
+    if (heldFile)
+        *heldFile = held;
     return applied;
 }
 

@@ -82,8 +82,12 @@ Undo UndoFor(bool backedUp, OnDisk target, bool backupIsOriginal);
 
 // Unpacks the package into the staging folder and swaps it in. True when the
 // whole package is in place; false when nothing of it is (what was moved has
-// been moved back, or, should even that fail, the journal is kept for the next run).
-bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package);
+// been moved back, or, should even that fail, the journal is kept for the next
+// run). heldFile, when given, receives the name (relative to the program
+// folder) of the file that another process held so that the swap failed, and
+// is empty otherwise.
+bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package,
+                  std::wstring* heldFile = nullptr);
 
 // What a launcher that was ended half way left: a swap without its commit is
 // rolled back, then staging, backup and journal are removed. A journal that

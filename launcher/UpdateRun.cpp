@@ -51,8 +51,14 @@ int RunLauncher(ILauncherSteps& steps, const std::wstring& hostPath)
     // The files of a running program cannot be replaced.
     steps.WaitForHostExit(kHostExitWaitMs);
     UpdateLog(L"applying ", target.package, L" to ", target.folder);
-    if (!steps.FileExists(target.package) || !steps.ApplyPackage(target))
-        return RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
+    std::wstring heldFile;
+    if (!steps.FileExists(target.package) || !steps.ApplyPackage(target, heldFile)) {
+        RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
+        // Once the old program is back: the person learns why, and which file to free.
+        if (!heldFile.empty())
+            steps.TellFileHeld(heldFile);
+        return kExitExtractionFailed;
+    }
 
     UpdateLog(L"the package is applied; ", hostPath.empty() ? L"completing here" : L"restarting the host");
     if (hostPath.empty()) {

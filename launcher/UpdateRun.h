@@ -35,8 +35,12 @@ public:
     // Waits at most waitMs for the host to be gone; true when it is (or none was named).
     virtual bool WaitForHostExit(DWORD waitMs) = 0;
     virtual bool FileExists(const std::wstring& path) = 0;
-    // Stages the package and swaps it into the folder; false when nothing of it was applied.
-    virtual bool ApplyPackage(const ExtractionTarget& target) = 0;
+    // Stages the package and swaps it into the folder; false when nothing of it
+    // was applied. heldFile: the program file another process held, if that is why.
+    virtual bool ApplyPackage(const ExtractionTarget& target, std::wstring& heldFile) = 0;
+    // Tells the person, unless the update runs silently, that the update was
+    // not installed because another program holds that file.
+    virtual void TellFileHeld(const std::wstring& heldFile) = 0;
     // Starts a process without waiting for it; false when it could not be started.
     virtual bool Start(const std::wstring& program, const std::wstring& commandLine) = 0;
     // NotifyEvent(0) in this process: finishes the update when no host will.

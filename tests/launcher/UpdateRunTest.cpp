@@ -23,6 +23,7 @@ public:
     bool packageExists = true;
     bool hostGone = true;
     bool startSucceeds = true;
+    std::wstring heldFile;
     std::vector<std::wstring> calls;
 
     void RecoverInterruptedSwap() override { calls.push_back(L"recover"); }
@@ -48,11 +49,13 @@ public:
         calls.push_back(L"exists " + path);
         return packageExists;
     }
-    bool ApplyPackage(const ExtractionTarget& target) override
+    bool ApplyPackage(const ExtractionTarget& target, std::wstring& held) override
     {
         calls.push_back(L"apply " + target.package + L" to " + target.folder);
+        held = heldFile;
         return applies;
     }
+    void TellFileHeld(const std::wstring& name) override { calls.push_back(L"tell held " + name); }
     bool Start(const std::wstring& program, const std::wstring& commandLine) override
     {
         EXPECT_EQ(kHost, program);
@@ -109,6 +112,9 @@ TEST(LauncherRun, RecoversAppliesRestartsAndNeverStrandsTheHost)
          kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, L"wait 0", kRestartPlain}},
         {"package not applied without a host: not finished", [](FakeSteps& s) { s.applies = false; }, L"",
          kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, kApply}},
+        {"a file held by another process: the host started again, then the person told",
+         [](FakeSteps& s) { s.applies = false; s.heldFile = L"lib\\core.dll"; }, kHost, kExitExtractionFailed,
+         {L"update", L"command", kWaitLong, kExists, kApply, L"wait 0", kRestartPlain, L"tell held lib\\core.dll"}},
     };
     for (const RunCase& c : cases) {
         FakeSteps steps;
