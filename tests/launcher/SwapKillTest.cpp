@@ -108,7 +108,7 @@ TEST_F(SwapKill, UpdateExeKilledAtRandomMomentsLeavesTheOldReleaseOrTheNew)
 
     std::mt19937 random(23);
     std::uniform_int_distribution<DWORD> moment(0, span);
-    const int kills = 24;
+    const int kills = 30;
     int endedOld = 0, endedNew = 0, midSwap = 0;
     for (int kill = 0; kill < kills; ++kill) {
         Install(old);
