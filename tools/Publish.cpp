@@ -10,7 +10,7 @@
 #include "KeyFile.h"
 #include "PublishError.h"
 #include "ReleaseTree.h"
-#include "TextCodec.h"
+#include "base/TextCodec.h"
 #include "TrustVerbs.h"
 
 #include "base/Decimal.h"
