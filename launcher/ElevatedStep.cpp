@@ -3,6 +3,7 @@
 #include "PackageSwap.h"
 #include "ReleaseRecord.h"
 #include "SwapFiles.h"
+#include "SwapPaths.h"
 #include "UpdateRun.h"
 
 #include "base/CommandLine.h"
@@ -17,13 +18,6 @@ namespace {
 
 const wchar_t kApplySwitch[] = L"/elevated-apply";
 const wchar_t kRollBackSwitch[] = L"/elevated-rollback";
-
-bool IsAbsoluteFolder(const std::wstring& path)
-{
-    const bool drive = path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
-                       ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
-    return drive || (path.size() > 2 && path.compare(0, 2, L"\\\\") == 0);
-}
 
 // Copies the package into a place that only those who may change the program
 // can write, hashing what it copies: what is unpacked later is exactly what
@@ -94,7 +88,7 @@ ElevatedStep ParseElevatedStep(const std::vector<std::wstring>& args, const std:
     // Only this very installation: a folder named by someone else would have
     // its files swapped with our rights.
     const std::wstring& folder = args[2];
-    if (!IsAbsoluteFolder(folder) || folder.back() == L'\\' || ownFolder.empty() || !EqualIgnoringCase(folder, ownFolder))
+    if (!IsAbsolutePath(folder) || folder.back() == L'\\' || ownFolder.empty() || !EqualIgnoringCase(folder, ownFolder))
         return step;
     if (apply && !ParseSha256Hex(args[3], step.digest))
         return step;

@@ -11,13 +11,6 @@
 
 namespace {
 
-bool IsAbsolute(const std::wstring& path)
-{
-    const bool drive = path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
-                       ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
-    return drive || path.compare(0, 2, L"\\\\") == 0;
-}
-
 std::wstring WithoutTrailingBackslash(std::wstring path)
 {
     while (!path.empty() && path.back() == L'\\')
@@ -223,7 +216,7 @@ void Finish(ISwapFiles& files, const SwapFolders& folders, bool clean)
 SwapFolders SwapFoldersFor(const std::wstring& programFolder, const std::wstring& updateFolder)
 {
     SwapFolders folders;
-    if (!IsAbsolute(programFolder) || !IsAbsolute(updateFolder))
+    if (!IsAbsolutePath(programFolder) || !IsAbsolutePath(updateFolder))
         return folders;
     folders.program = WithoutTrailingBackslash(programFolder);
     folders.update = WithoutTrailingBackslash(updateFolder);
