@@ -7,6 +7,10 @@
 
 namespace {
 
+const wchar_t kDeclinedText[] =
+    L"The update was not installed: the permission to change the program was not given. "
+    L"The program has been started again as it was.";
+
 // The host was ended for an update that will not happen: start it again as it
 // was, so that the user is not left without it. A host that still runs is left alone.
 int RestartAfterFailure(ILauncherSteps& steps, const std::wstring& hostPath, int exitCode)
@@ -51,14 +55,45 @@ int RunLauncher(ILauncherSteps& steps, const std::wstring& hostPath)
     // The files of a running program cannot be replaced.
     steps.WaitForHostExit(kHostExitWaitMs);
     UpdateLog(L"applying ", target.package, L" to ", target.folder);
-    if (!steps.FileExists(target.package) || !steps.ApplyPackage(target))
+    if (!steps.FileExists(target.package))
         return RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
+    // Asked before anything is done, so that a refusal leaves nothing half done.
+    const bool elevated = !steps.MayWriteFolder(target.folder);
+    if (elevated) {
+        UpdateLog(L"the program folder may not be changed by this process: applying with an administrator's rights");
+        const ElevationResult result = steps.ApplyElevated(target);
+        if (result == ElevationResult::Declined) {
+            steps.Tell(kDeclinedText);
+            return RestartAfterFailure(steps, hostPath, kExitElevationDeclined);
+        }
+        if (result != ElevationResult::Done)
+            return RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
+    } else if (!steps.ApplyPackage(target)) {
+        return RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
+    }
 
     UpdateLog(L"the package is applied; ", hostPath.empty() ? L"completing here" : L"restarting the host");
     if (hostPath.empty()) {
         // No host to start again: the update is finished here.
         steps.CompleteUpdateHere();
+        steps.KeepNewRelease();
         return kExitUpdated;
     }
-    return steps.Start(hostPath, BuildCommandLine(hostPath, {kRestartSwitch})) ? kExitUpdated : kExitRestartFailed;
+    DWORD seconds = 0;
+    const bool deadline = steps.ReadConfirmDeadline(seconds);
+    const NewHostWatch watch =
+        steps.StartAndWatch(hostPath, BuildCommandLine(hostPath, {kRestartSwitch}), WatchTimeMs(deadline, seconds));
+    if (JudgeNewRelease(watch, deadline) == ReleaseVerdict::Keep) {
+        UpdateLog(L"the new release ", watch.confirmed ? L"confirmed that it runs" : L"is kept");
+        steps.KeepNewRelease();
+        return kExitUpdated;
+    }
+    UpdateLog(L"the new release ", !watch.started ? L"could not be started" : watch.ended ? L"crashed (status " : L"missed its deadline",
+              watch.ended ? LoggedResult(static_cast<HRESULT>(watch.exitCode)) + L")" : std::wstring(), L"; rolling back");
+    // Its files cannot be put back while it runs.
+    if (watch.started && !watch.ended)
+        steps.EndNewHost();
+    if (!steps.RollBackRelease(elevated))
+        return kExitRollBackFailed;
+    return steps.Start(hostPath, BuildCommandLine(hostPath, {})) ? kExitRolledBack : kExitRestartFailed;
 }
