@@ -1,6 +1,7 @@
 #include "LauncherSteps.h"
 
 #include "HostProcess.h"
+#include "LaunchRequest.h"
 #include "PackageSwap.h"
 #include "ProcessStart.h"
 #include "update.h"
@@ -30,12 +31,26 @@ void CLauncherSteps::RecoverInterruptedSwap()
     FinishInterruptedSwap(files, InstalledSwapFolders(program));
 }
 
-HRESULT CLauncherSteps::RunUpdate()
+namespace {
+
+HRESULT RunUpdateMain(const std::vector<std::wstring>& args)
 {
     std::vector<LPCWSTR> argv;
-    for (const std::wstring& arg : m_args)
+    for (const std::wstring& arg : args)
         argv.push_back(arg.c_str());
     return ::UpdateMain(argv.data(), static_cast<int>(argv.size()));
+}
+
+} // namespace
+
+HRESULT CLauncherSteps::RunUpdate()
+{
+    return RunUpdateMain(LibraryArguments(m_args, LibraryRound::First));
+}
+
+HRESULT CLauncherSteps::RunFullUpdate()
+{
+    return RunUpdateMain(LibraryArguments(m_args, LibraryRound::FullPackage));
 }
 
 HRESULT CLauncherSteps::GetExtractionCommand(std::wstring& command)
@@ -68,7 +83,8 @@ bool CLauncherSteps::FileExists(const std::wstring& path)
 bool CLauncherSteps::ApplyPackage(const ExtractionTarget& target)
 {
     CSwapFiles files;
-    return StageAndSwap(files, SwapFoldersFor(target.folder, FolderOf(target.package)), target.package);
+    return StageAndSwap(files, SwapFoldersFor(target.folder, FolderOf(target.package)), target.package,
+                        &m_bDeltaBaseDiffered);
 }
 
 bool CLauncherSteps::Start(const std::wstring& program, const std::wstring& commandLine)

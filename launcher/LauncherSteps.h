@@ -18,10 +18,13 @@ public:
     bool WaitForHostExit(DWORD waitMs) override;
     bool FileExists(const std::wstring& path) override;
     bool ApplyPackage(const ExtractionTarget& target) override;
+    bool DeltaBaseDiffered() override { return m_bDeltaBaseDiffered; }
+    HRESULT RunFullUpdate() override;
     bool Start(const std::wstring& program, const std::wstring& commandLine) override;
     void CompleteUpdateHere() override;
 
 private:
     const std::vector<std::wstring>& m_args;
     const CHostProcess& m_host;
+    bool m_bDeltaBaseDiffered = false;
 };

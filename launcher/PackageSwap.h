@@ -83,7 +83,10 @@ Undo UndoFor(bool backedUp, OnDisk target, bool backupIsOriginal);
 // Unpacks the package into the staging folder and swaps it in. True when the
 // whole package is in place; false when nothing of it is (what was moved has
 // been moved back, or, should even that fail, the journal is kept for the next run).
-bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package);
+// pBaseDiffers (when given) tells whether a delta package was not applied only
+// because a program file is not the one its patch was made from.
+bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package,
+                  bool* pBaseDiffers = nullptr);
 
 // What a launcher that was ended half way left: a swap without its commit is
 // rolled back, then staging, backup and journal are removed. A journal that

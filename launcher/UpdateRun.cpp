@@ -17,6 +17,24 @@ int RestartAfterFailure(ILauncherSteps& steps, const std::wstring& hostPath, int
     return exitCode;
 }
 
+bool ApplyPrepared(ILauncherSteps& steps, const ExtractionTarget& target)
+{
+    UpdateLog(L"applying ", target.package, L" to ", target.folder);
+    return !target.package.empty() && steps.FileExists(target.package) && steps.ApplyPackage(target);
+}
+
+// A program file a delta's patch needs was changed: the full package replaces
+// it whole. Once only, and whatever that package is, it is not fallen back from.
+bool ApplyFullPackage(ILauncherSteps& steps)
+{
+    UpdateLog(L"a file the delta package patches was changed; the full package is fetched instead");
+    const HRESULT hr = steps.RunFullUpdate();
+    UpdateLog(L"the library's update for the full package returned ", LoggedResult(hr));
+    std::wstring command;
+    return hr == S_OK && SUCCEEDED(steps.GetExtractionCommand(command)) &&
+           ApplyPrepared(steps, ParseExtractionCommand(command));
+}
+
 } // namespace
 
 int ExitCodeForUpdateResult(HRESULT hr)
@@ -50,8 +68,7 @@ int RunLauncher(ILauncherSteps& steps, const std::wstring& hostPath)
 
     // The files of a running program cannot be replaced.
     steps.WaitForHostExit(kHostExitWaitMs);
-    UpdateLog(L"applying ", target.package, L" to ", target.folder);
-    if (!steps.FileExists(target.package) || !steps.ApplyPackage(target))
+    if (!ApplyPrepared(steps, target) && !(steps.DeltaBaseDiffered() && ApplyFullPackage(steps)))
         return RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
 
     UpdateLog(L"the package is applied; ", hostPath.empty() ? L"completing here" : L"restarting the host");

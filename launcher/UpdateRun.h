@@ -37,6 +37,12 @@ public:
     virtual bool FileExists(const std::wstring& path) = 0;
     // Stages the package and swaps it into the folder; false when nothing of it was applied.
     virtual bool ApplyPackage(const ExtractionTarget& target) = 0;
+    // After ApplyPackage failed: only because a delta package's patch met a
+    // program file other than the one it was made from.
+    virtual bool DeltaBaseDiffered() { return false; }
+    // UpdateMain once more for the full package, installed without asking the
+    // person again: they pressed Install already.
+    virtual HRESULT RunFullUpdate() { return E_NOTIMPL; }
     // Starts a process without waiting for it; false when it could not be started.
     virtual bool Start(const std::wstring& program, const std::wstring& commandLine) = 0;
     // NotifyEvent(0) in this process: finishes the update when no host will.
