@@ -3,16 +3,15 @@
 // offers a delta for exactly its version: only the launcher applies one.
 #include "dll/DialogPerson.h"
 #include "dll/LoadedUpdateLibrary.h"
+#include "support/DeltaOffer.h"
 #include "support/TestHttpServer.h"
 
 #include "base/ExtractionCommand.h"
-#include "base/Sha256.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -20,19 +19,7 @@ namespace fs = std::filesystem;
 using testing_support::HttpReply;
 using testing_support::TestHttpServer;
 
-std::string ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string HexDigest(const std::string& bytes)
-{
-    Sha256Digest digest;
-    Sha256Of(bytes.data(), bytes.size(), digest);
-    const std::wstring hex = FormatSha256Hex(digest);
-    return std::string(hex.begin(), hex.end());
-}
+using testing_support::ReadFileBytes;
 
 TEST(DeltaOffer, AHostThatUnpacksThePackageItselfIsNeverHandedADelta)
 {
@@ -42,7 +29,7 @@ TEST(DeltaOffer, AHostThatUnpacksThePackageItselfIsNeverHandedADelta)
     fs::create_directories(update);
     std::ofstream(update / L"update.log", std::ios::binary) << "[Files]\r\nVersion=1.0\r\nServicePack=0\r\nOEMClientName=Acme\r\n";
 
-    const std::string full = ReadAll(fs::path(TestProgramFolder()).parent_path() / L"packages" / L"e2e.cab");
+    const std::string full = ReadFileBytes(fs::path(TestProgramFolder()).parent_path() / L"packages" / L"e2e.cab");
     // A cabinet all the same, so that only the choice tells them apart.
     std::string delta = full;
     delta[delta.size() - 1] ^= 1;
@@ -50,18 +37,14 @@ TEST(DeltaOffer, AHostThatUnpacksThePackageItselfIsNeverHandedADelta)
     ASSERT_TRUE(server.Start());
     server.Serve("/full.cab", HttpReply(200, full));
     server.Serve("/delta.cab", HttpReply(200, delta));
-    server.Serve("/update.ini", HttpReply(200, "[OEMClient_Acme]\r\nMajorVerson=1.1\r\nServicePack=1\r\nCanUpdate=1\r\nURL=" +
-                                                  server.UrlA("/full.cab") + "\r\nCABFileSize=" + std::to_string(full.size()) +
-                                                  "\r\nCABFileSHA256=" + HexDigest(full) + "\r\nDeltaFrom=1.0\r\nDeltaURL=" +
-                                                  server.UrlA("/delta.cab") + "\r\nDeltaCABFileSize=" +
-                                                  std::to_string(delta.size()) + "\r\nDeltaCABFileSHA256=" +
-                                                  HexDigest(delta) + "\r\n"));
+    server.Serve("/update.ini", HttpReply(200, testing_support::DeltaOfferDescription(
+                                                   "Acme", server.UrlA("/full.cab"), full, server.UrlA("/delta.cab"), delta)));
     {
         LoadedUpdateLibrary lib;
         ASSERT_EQ(S_OK, RunCheckWithPerson(lib, server.Url("/update.ini"), 0, CheckRun::ByHand).hr);
         wchar_t command[2048] = {};
         ASSERT_EQ(S_OK, lib.GetUpdates(command, 2048));
-        EXPECT_EQ(full, ReadAll(ParseExtractionCommand(command).package));
+        EXPECT_EQ(full, ReadFileBytes(ParseExtractionCommand(command).package));
     }
     for (const auto& request : server.Requests())
         EXPECT_NE("/delta.cab", request.target);

@@ -9,9 +9,9 @@
 #include "UpdateRun.h"
 
 #include "base/CommandLine.h"
-#include "base/Sha256.h"
 #include "resources/resource.h"
 #include "support/ChildProcess.h"
+#include "support/DeltaOffer.h"
 #include "support/TestHttpServer.h"
 #include "support/WindowDriver.h"
 
@@ -19,27 +19,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <thread>
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace testing_support;
 
-std::string ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string HexDigest(const std::string& bytes)
-{
-    Sha256Digest digest;
-    Sha256Of(bytes.data(), bytes.size(), digest);
-    const std::wstring hex = FormatSha256Hex(digest);
-    return std::string(hex.begin(), hex.end());
-}
 
 int Fetches(const TestHttpServer& server, const std::string& path)
 {
@@ -76,17 +61,12 @@ protected:
         WriteCabinet((m_root / L"full.cab").wstring(), {{sources[0].newPath, sources[0].name, {}},
                                                         {sources[1].newPath, sources[1].name, {}}});
         ASSERT_TRUE(m_server.Start());
-        const std::string full = ReadAll(m_root / L"full.cab");
-        const std::string delta = ReadAll(m_root / L"delta.cab");
+        const std::string full = ReadFileBytes(m_root / L"full.cab");
+        const std::string delta = ReadFileBytes(m_root / L"delta.cab");
         m_server.Serve("/full.cab", HttpReply(200, full));
         m_server.Serve("/delta.cab", HttpReply(200, delta));
-        m_server.Serve("/update.ini",
-                       HttpReply(200, "[OEMClient_Demo]\r\nMajorVerson=1.1\r\nServicePack=1\r\nCanUpdate=1\r\nURL=" +
-                                          m_server.UrlA("/full.cab") + "\r\nCABFileSize=" + std::to_string(full.size()) +
-                                          "\r\nCABFileSHA256=" + HexDigest(full) + "\r\nDeltaFrom=1.0\r\nDeltaURL=" +
-                                          m_server.UrlA("/delta.cab") + "\r\nDeltaCABFileSize=" +
-                                          std::to_string(delta.size()) + "\r\nDeltaCABFileSHA256=" + HexDigest(delta) +
-                                          "\r\n"));
+        m_server.Serve("/update.ini", HttpReply(200, DeltaOfferDescription("Demo", m_server.UrlA("/full.cab"), full,
+                                                                           m_server.UrlA("/delta.cab"), delta)));
     }
 
     void TearDown() override
@@ -119,8 +99,8 @@ protected:
 
     void ExpectRelease11(int deltaFetches, int fullFetches)
     {
-        EXPECT_EQ(ReadAll(TestFolder() + L"\\host-1.1.exe"), ReadAll(m_app / L"host.exe"));
-        EXPECT_EQ("What 1.1 brings.\r\n", ReadAll(m_app / L"docs" / L"notes.txt"));
+        EXPECT_EQ(ReadFileBytes(TestFolder() + L"\\host-1.1.exe"), ReadFileBytes(m_app / L"host.exe"));
+        EXPECT_EQ("What 1.1 brings.\r\n", ReadFileBytes(m_app / L"docs" / L"notes.txt"));
         wchar_t version[16] = {};
         ::GetPrivateProfileStringW(L"Files", L"Version", L"", version, 16, (m_app / L"update" / L"update.log").c_str());
         EXPECT_STREQ(L"1.1", version);
