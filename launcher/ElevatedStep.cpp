@@ -57,9 +57,10 @@ int ApplyElevated(const ElevatedStep& step, ISwapFiles& files)
     bool applied = CopyVerified(files, UpdateFileIn(step.folder, kPackageFileName), copy, step.digest);
     if (!applied)
         UpdateLog(L"elevated apply: the package is not the one the launcher handed over");
-    applied = applied && StageAndSwap(files, folders, copy, AfterCommit::AwaitConfirmation);
+    bool baseDiffers = false;
+    applied = applied && StageAndSwap(files, folders, copy, AfterCommit::AwaitConfirmation, &baseDiffers);
     files.RemoveFile(copy);
-    return applied ? kExitUpdated : kExitExtractionFailed;
+    return applied ? kExitUpdated : baseDiffers ? kExitDeltaBaseDiffered : kExitExtractionFailed;
 }
 
 } // namespace

@@ -6,7 +6,8 @@
 //   update.exe /elevated-apply "<program folder>" <package SHA-256>
 //   update.exe /elevated-rollback "<program folder>"
 // Its exit code is the launcher's: kExitUpdated when done, kExitUsage for a
-// command line it refuses, kExitExtractionFailed otherwise.
+// command line it refuses, kExitDeltaBaseDiffered when a delta package's base
+// file was changed, kExitExtractionFailed otherwise.
 #pragma once
 
 #include "base/Sha256.h"

@@ -1,6 +1,7 @@
 #include "LauncherSteps.h"
 
 #include "HostProcess.h"
+#include "LaunchRequest.h"
 #include "PackageSwap.h"
 #include "ProcessStart.h"
 #include "update.h"
@@ -33,12 +34,26 @@ void CLauncherSteps::RecoverInterruptedSwap()
     FinishInterruptedSwap(m_files, m_folders);
 }
 
-HRESULT CLauncherSteps::RunUpdate()
+namespace {
+
+HRESULT RunUpdateMain(const std::vector<std::wstring>& args)
 {
     std::vector<LPCWSTR> argv;
-    for (const std::wstring& arg : m_args)
+    for (const std::wstring& arg : args)
         argv.push_back(arg.c_str());
     return ::UpdateMain(argv.data(), static_cast<int>(argv.size()));
+}
+
+} // namespace
+
+HRESULT CLauncherSteps::RunUpdate()
+{
+    return RunUpdateMain(LibraryArguments(m_args, LibraryRound::First));
+}
+
+HRESULT CLauncherSteps::RunFullUpdate()
+{
+    return RunUpdateMain(LibraryArguments(m_args, LibraryRound::FullPackage));
 }
 
 HRESULT CLauncherSteps::GetExtractionCommand(std::wstring& command)
@@ -76,13 +91,14 @@ bool CLauncherSteps::MayWriteFolder(const std::wstring& folder)
 bool CLauncherSteps::ApplyPackage(const ExtractionTarget& target)
 {
     m_folders = SwapFoldersFor(target.folder, FolderOf(target.package));
-    return StageAndSwap(m_files, m_folders, target.package, AfterCommit::AwaitConfirmation);
+    return StageAndSwap(m_files, m_folders, target.package, AfterCommit::AwaitConfirmation, &m_bDeltaBaseDiffered);
 }
 
 ElevationResult CLauncherSteps::ApplyElevated(const ExtractionTarget& target)
 {
     // The elevated step applies only the installed layout, in its own folder.
     m_folders = InstalledSwapFolders(target.folder);
+    m_bDeltaBaseDiffered = false;
     Sha256Digest digest = {};
     if (!EqualIgnoringCase(target.folder, m_folders.program) ||
         !EqualIgnoringCase(target.package, UpdateFileIn(m_folders.program, kPackageFileName)) ||
@@ -91,6 +107,7 @@ ElevationResult CLauncherSteps::ApplyElevated(const ExtractionTarget& target)
     DWORD exitCode = 0;
     const ElevationResult result =
         RunElevated(JoinPath(m_folders.program, L"update.exe"), ElevatedApplyArguments(m_folders.program, digest), exitCode);
+    m_bDeltaBaseDiffered = result == ElevationResult::Done && exitCode == kExitDeltaBaseDiffered;
     return result == ElevationResult::Done && exitCode != kExitUpdated ? ElevationResult::Failed : result;
 }
 

@@ -27,6 +27,8 @@ public:
     void EndNewHost() override;
     void KeepNewRelease() override;
     bool RollBackRelease(bool elevated) override;
+    bool DeltaBaseDiffered() override { return m_bDeltaBaseDiffered; }
+    HRESULT RunFullUpdate() override;
     bool Start(const std::wstring& program, const std::wstring& commandLine) override;
     void CompleteUpdateHere() override;
     void Tell(const std::wstring& text) override;
@@ -39,4 +41,5 @@ private:
     CSwapFiles m_files;
     SwapFolders m_folders;
     CHandle m_newHost;
+    bool m_bDeltaBaseDiffered = false;
 };

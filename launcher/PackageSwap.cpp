@@ -1,5 +1,6 @@
 #include "PackageSwap.h"
 
+#include "DeltaStaging.h"
 #include "SwapPaths.h"
 
 #include "base/UpdateLayout.h"
@@ -301,8 +302,11 @@ Undo UndoFor(bool backedUp, OnDisk target, bool backupIsOriginal)
     return Undo::Nothing;
 }
 
-bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package, AfterCommit after)
+bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package, AfterCommit after,
+                  bool* pBaseDiffers)
 {
+    if (pBaseDiffers)
+        *pBaseDiffers = false;
     // The names are checked before anything is unpacked: the extractor writes
     // "..\x" outside the staging folder.
     std::vector<CabinetEntry> entries;
@@ -331,8 +335,15 @@ bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstr
     bool applied = (backup == FileState::Missing || backup == FileState::Folder) && files.MakeFolder(folders.staging) &&
                    files.State(folders.staging) == FileState::Folder && files.Extract(folders.staging, package);
     if (applied) {
-        const std::vector<StagedFile> staged = files.ListFiles(folders.staging);
-        applied = StagedAsListed(staged, entries) && SwapIn(files, folders, SwapOrder(staged), done);
+        std::vector<StagedFile> staged = files.ListFiles(folders.staging);
+        applied = StagedAsListed(staged, entries);
+        if (applied && IsDeltaPackage(entries)) {
+            const DeltaStaging delta = StageDelta(files, folders, entries, staged);
+            applied = delta == DeltaStaging::Ready;
+            if (pBaseDiffers)
+                *pBaseDiffers = delta == DeltaStaging::BaseDiffers;
+        }
+        applied = applied && SwapIn(files, folders, SwapOrder(staged), done);
     }
     UpdateLog(applied ? L"swap: every file is in place" : L"swap: unpacking or placing failed; rolled back");
     if (applied && after == AfterCommit::AwaitConfirmation) {

@@ -92,8 +92,11 @@ enum class AfterCommit {
 // Unpacks the package into the staging folder and swaps it in. True when the
 // whole package is in place; false when nothing of it is (what was moved has
 // been moved back, or, should even that fail, the journal is kept for the next run).
+// after: whether the backup is kept for the new release's health check.
+// pBaseDiffers (when given) tells whether a delta package was not applied only
+// because a program file is not the one its patch was made from.
 bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package,
-                  AfterCommit after = AfterCommit::Finish);
+                  AfterCommit after = AfterCommit::Finish, bool* pBaseDiffers = nullptr);
 
 // The new release proved that it runs: the backup and journal of its
 // committed swap go. Anything else in the journal is left to the next run.

@@ -21,6 +21,43 @@ int RestartAfterFailure(ILauncherSteps& steps, const std::wstring& hostPath, int
     return exitCode;
 }
 
+enum class ApplyOutcome { Done, Failed, Declined, BaseDiffers };
+
+// Applies a package that is there, through the elevated step when this
+// process may not change the program.
+ApplyOutcome Apply(ILauncherSteps& steps, const ExtractionTarget& target, bool elevated)
+{
+    if (elevated) {
+        UpdateLog(L"the program folder may not be changed by this process: applying with an administrator's rights");
+        const ElevationResult result = steps.ApplyElevated(target);
+        if (result == ElevationResult::Declined)
+            return ApplyOutcome::Declined;
+        if (result == ElevationResult::Done)
+            return ApplyOutcome::Done;
+    } else if (steps.ApplyPackage(target)) {
+        return ApplyOutcome::Done;
+    }
+    return steps.DeltaBaseDiffered() ? ApplyOutcome::BaseDiffers : ApplyOutcome::Failed;
+}
+
+// A program file a delta's patch needs was changed: the full package replaces
+// it whole. Once only, and whatever that package is, it is not fallen back from.
+ApplyOutcome ApplyFullPackage(ILauncherSteps& steps, bool elevated)
+{
+    UpdateLog(L"a file the delta package patches was changed; the full package is fetched instead");
+    const HRESULT hr = steps.RunFullUpdate();
+    UpdateLog(L"the library's update for the full package returned ", LoggedResult(hr));
+    std::wstring command;
+    if (hr != S_OK || FAILED(steps.GetExtractionCommand(command)))
+        return ApplyOutcome::Failed;
+    const ExtractionTarget target = ParseExtractionCommand(command);
+    UpdateLog(L"applying ", target.package, L" to ", target.folder);
+    if (target.package.empty() || !steps.FileExists(target.package))
+        return ApplyOutcome::Failed;
+    const ApplyOutcome outcome = Apply(steps, target, elevated);
+    return outcome == ApplyOutcome::BaseDiffers ? ApplyOutcome::Failed : outcome;
+}
+
 } // namespace
 
 int ExitCodeForUpdateResult(HRESULT hr)
@@ -59,18 +96,15 @@ int RunLauncher(ILauncherSteps& steps, const std::wstring& hostPath)
         return RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
     // Asked before anything is done, so that a refusal leaves nothing half done.
     const bool elevated = !steps.MayWriteFolder(target.folder);
-    if (elevated) {
-        UpdateLog(L"the program folder may not be changed by this process: applying with an administrator's rights");
-        const ElevationResult result = steps.ApplyElevated(target);
-        if (result == ElevationResult::Declined) {
-            steps.Tell(kDeclinedText);
-            return RestartAfterFailure(steps, hostPath, kExitElevationDeclined);
-        }
-        if (result != ElevationResult::Done)
-            return RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
-    } else if (!steps.ApplyPackage(target)) {
-        return RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
+    ApplyOutcome outcome = Apply(steps, target, elevated);
+    if (outcome == ApplyOutcome::BaseDiffers)
+        outcome = ApplyFullPackage(steps, elevated);
+    if (outcome == ApplyOutcome::Declined) {
+        steps.Tell(kDeclinedText);
+        return RestartAfterFailure(steps, hostPath, kExitElevationDeclined);
     }
+    if (outcome != ApplyOutcome::Done)
+        return RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
 
     UpdateLog(L"the package is applied; ", hostPath.empty() ? L"completing here" : L"restarting the host");
     if (hostPath.empty()) {

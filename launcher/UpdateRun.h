@@ -32,6 +32,8 @@ enum LauncherExitCode : int {
                                 // the host was started again as it was
     kExitRollBackFailed = 9,    // the new release did not start and could not yet be put back wholly;
                                 // the next run of the launcher finishes that
+    kExitDeltaBaseDiffered = 10,  // the elevated apply step only: a file a delta package patches was
+                                  // changed; nothing was applied, the full package is needed
 };
 
 class ILauncherSteps {
@@ -69,6 +71,12 @@ public:
     virtual bool RollBackRelease(bool elevated) = 0;
     // Tells the person, unless the update runs silently.
     virtual void Tell(const std::wstring& text) = 0;
+    // After ApplyPackage failed: only because a delta package's patch met a
+    // program file other than the one it was made from.
+    virtual bool DeltaBaseDiffered() { return false; }
+    // UpdateMain once more for the full package, installed without asking the
+    // person again: they pressed Install already.
+    virtual HRESULT RunFullUpdate() { return E_NOTIMPL; }
     // Starts a process without waiting for it; false when it could not be started.
     virtual bool Start(const std::wstring& program, const std::wstring& commandLine) = 0;
     // NotifyEvent(0) in this process: finishes the update when no host will.
