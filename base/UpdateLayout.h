@@ -21,6 +21,16 @@ inline constexpr wchar_t kOldJournalFileName[] = L"swap.journal"; // where earli
 inline constexpr wchar_t kLogFileName[] = L"activity.log";        // why an update did what it did (UpdateLog.h)
 inline constexpr wchar_t kOldLogFileName[] = L"activity.old.log"; // the log before it reached its bound
 
+// In the program folder, while the elevated apply step runs: its own copy of
+// the package, which no one without the right to change the program can alter.
+inline constexpr wchar_t kVerifiedPackageFileName[] = L"update.verified.cab";
+
+// Keys of [Update] in the installed record that the launcher reads and writes.
+inline constexpr wchar_t kRecordUpdateSection[] = L"Update";
+inline constexpr wchar_t kOfferedVersionKey[] = L"Version";      // the offer being installed
+inline constexpr wchar_t kRolledBackKey[] = L"RolledBack";       // a version that did not start here and went back
+inline constexpr wchar_t kConfirmWithinKey[] = L"ConfirmWithin"; // seconds a new release has to prove that it runs
+
 // The update folder of a program folder.
 std::wstring UpdateFolderIn(const std::wstring& programFolder);
 

@@ -4,6 +4,7 @@
 #include "base/Paths.h"
 #include "base/Sha256.h"
 #include "base/SystemMessage.h"
+#include "base/TextCodec.h"
 #include "base/UpdateLayout.h"
 
 #include <atomic>
@@ -29,16 +30,6 @@ std::wstring LockName(const std::wstring& path)
     Sha256Digest digest = {};
     Sha256Of(upper.data(), upper.size() * sizeof(wchar_t), digest);
     return L"Local\\update-log-" + FormatSha256Hex(digest).substr(0, 32);
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    const int count = static_cast<int>(text.size());
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), count, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), count, &bytes[0], size, nullptr, nullptr);
-    return bytes;
 }
 
 // The log file opened for appending; null when it is not a plain file of its
@@ -154,5 +145,5 @@ void WriteUpdateLog(const std::wstring& text)
     const std::lock_guard<std::mutex> hold(g_lock);
     if (!g_bOn || g_path.empty())
         return;
-    Append(g_path, Utf8(FormatLogLine(utc, ::GetCurrentProcessId(), g_source, text) + L"\r\n"));
+    Append(g_path, Utf8Of(FormatLogLine(utc, ::GetCurrentProcessId(), g_source, text) + L"\r\n"));
 }

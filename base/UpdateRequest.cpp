@@ -17,6 +17,10 @@ UpdateRequest ParseUpdateRequest(const LPCWSTR* argv, int argc)
                 bPidSwitch = true;
             else if (EqualIgnoringCase(name, L"s"))
                 request.silent = true;
+            else if (EqualIgnoringCase(name, kAppliesDeltasSwitch))
+                request.appliesDeltas = true;
+            else if (EqualIgnoringCase(name, kFullPackageSwitch))
+                request.fullPackage = true;
         } else if (request.url.empty()) {
             // The address test comes first: the first plain argument is always the address.
             request.url = arg;

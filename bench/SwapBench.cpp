@@ -2,12 +2,17 @@
 // package: from the end of UpdateMain (the stand-in ends the host) to the host
 // started again (the launcher's end, which follows it at once), split where the
 // journal gets its first record, that is where staging ends and the swap begins.
-//   swap_bench.exe <folder> <update.exe> <stand-in update.dll> <package> <old files>
+//   swap_bench.exe <folder> <update.exe> <stand-in update.dll> <package> <old files> [rollback]
 // Sets up <folder> as an installation of the old files with the package in
 // update\update.cab and this program as its host, runs one update and prints
-//   stage_ms=<n> swap_ms=<n> apply_ms=<n>
-// As the host ("swap_bench.exe" without arguments) it waits to be ended; started
-// again with /updated it exits at once.
+//   stage_ms=<n> swap_ms=<n> apply_ms=<n> confirm_ms=<n>
+// (confirm_ms: from the new host's start to the launcher's end, once it has
+// seen the confirmation and removed the backup), or with "rollback"
+//   rollback_ms=<n>
+// (from the new host's crash to the launcher's end: the old release back and
+// its host started). As the host ("swap_bench.exe" without arguments) it waits
+// to be ended, or ends at once when started again after a rollback; started
+// again with /updated it confirms through the stand-in library, or crashes.
 #include "base/CommandLine.h"
 #include "base/ExtractionCommand.h"
 #include "base/Paths.h"
@@ -56,6 +61,31 @@ ULONGLONG FileSize(const std::wstring& path)
     return static_cast<ULONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
+// Where the new host leaves the moment it started or crashed, for the driver.
+std::wstring MomentFile(const std::wstring& folder)
+{
+    return folder + L"\\moment.txt";
+}
+
+// The host started again with /updated.
+int RunNewHost()
+{
+    const LARGE_INTEGER started = Now();
+    const std::wstring folder = ModuleFolder(nullptr);
+    const bool crash = ::GetPrivateProfileIntW(L"Bench", L"Crash", 0, (folder + L"\\fake.ini").c_str()) != 0;
+    if (!crash) {
+        using NotifyEventFn = HRESULT(WINAPI*)(int, int, int);
+        HMODULE library = ::LoadLibraryW((folder + L"\\update.dll").c_str());
+        auto notify = library ? reinterpret_cast<NotifyEventFn>(reinterpret_cast<void*>(::GetProcAddress(library, "NotifyEvent"))) : nullptr;
+        if (notify)
+            notify(0, 0, 0);
+    }
+    const std::wstring moment = std::to_wstring(crash ? Now().QuadPart : started.QuadPart);
+    ::WritePrivateProfileStringW(L"Bench", L"Moment", moment.c_str(), MomentFile(folder).c_str());
+    // As the loader ends a release whose DLL is missing.
+    return crash ? static_cast<int>(0xC0000135) : 0;
+}
+
 int Fail(const char* what)
 {
     std::fprintf(stderr, "swap_bench: %s\n", what);
@@ -67,13 +97,20 @@ int Fail(const char* what)
 int wmain(int argc, wchar_t** argv)
 {
     if (argc == 1) {
+        // Started again after a rollback: done.
+        wchar_t rolledBack[64] = {};
+        ::GetPrivateProfileStringW(L"Update", L"RolledBack", L"", rolledBack, 64,
+                                   UpdateFileIn(ModuleFolder(nullptr), kRecordFileName).c_str());
+        if (rolledBack[0])
+            return 0;
         ::Sleep(INFINITE);  // the host, until the stand-in library ends it
         return 0;
     }
     if (argc == 2)
-        return 0;  // the host started again with /updated
-    if (argc != 6)
-        return Fail("usage: swap_bench <folder> <update.exe> <update.dll> <package> <old files>");
+        return RunNewHost();
+    const bool rollback = argc == 7 && std::wstring(argv[6]) == L"rollback";
+    if (argc != 6 && !rollback)
+        return Fail("usage: swap_bench <folder> <update.exe> <update.dll> <package> <old files> [rollback]");
     const std::wstring folder = argv[1], package = argv[4];
 
     std::error_code error;
@@ -92,6 +129,8 @@ int wmain(int argc, wchar_t** argv)
     ::WritePrivateProfileStringW(L"Fake", L"UpdateMain", L"0", ini.c_str());
     ::WritePrivateProfileStringW(L"Fake", L"EndHost", L"1", ini.c_str());
     ::WritePrivateProfileStringW(L"Fake", L"Command", command.c_str(), ini.c_str());
+    ::WritePrivateProfileStringW(L"Bench", L"Crash", rollback ? L"1" : L"0", ini.c_str());
+    ::WritePrivateProfileStringW(L"Update", L"Version", L"2.0", UpdateFileIn(folder, kRecordFileName).c_str());
 
     HANDLE hostProcess = Start(host, {}, folder);
     if (!hostProcess)
@@ -111,9 +150,18 @@ int wmain(int argc, wchar_t** argv)
     const LARGE_INTEGER restarted = Now();
     DWORD exitCode = 1;
     ::GetExitCodeProcess(launcherProcess, &exitCode);
-    if (exitCode != 0 || swapping.QuadPart == 0)
-        return Fail("the update did not apply");
-    std::printf("stage_ms=%.0f swap_ms=%.0f apply_ms=%.0f\n", Milliseconds(ended, swapping),
-                Milliseconds(swapping, restarted), Milliseconds(ended, restarted));
+    if (exitCode != (rollback ? 7u : 0u) || swapping.QuadPart == 0)
+        return Fail(rollback ? "the update was not rolled back" : "the update did not apply");
+    LARGE_INTEGER moment = {};
+    wchar_t text[32] = {};
+    ::GetPrivateProfileStringW(L"Bench", L"Moment", L"0", text, 32, MomentFile(folder).c_str());
+    moment.QuadPart = _wtoi64(text);
+    ::DeleteFileW(MomentFile(folder).c_str());
+    if (rollback) {
+        std::printf("rollback_ms=%.0f\n", Milliseconds(moment, restarted));
+        return 0;
+    }
+    std::printf("stage_ms=%.0f swap_ms=%.0f apply_ms=%.0f confirm_ms=%.0f\n", Milliseconds(ended, swapping),
+                Milliseconds(swapping, restarted), Milliseconds(ended, restarted), Milliseconds(moment, restarted));
     return 0;
 }

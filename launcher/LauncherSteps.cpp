@@ -7,7 +7,12 @@
 #include "ProcessStart.h"
 #include "update.h"
 
+#include "ReleaseRecord.h"
+
 #include "base/Paths.h"
+#include "base/UpdateConfirmation.h"
+#include "base/UpdateLayout.h"
+#include "base/UpdateLog.h"
 
 #include <cwchar>
 
@@ -18,8 +23,8 @@ const int kMaxCommandLength = 32768;
 
 } // namespace
 
-CLauncherSteps::CLauncherSteps(const std::vector<std::wstring>& args, const CHostProcess& host)
-    : m_args(args), m_host(host)
+CLauncherSteps::CLauncherSteps(const std::vector<std::wstring>& args, const CHostProcess& host, bool silent)
+    : m_args(args), m_host(host), m_silent(silent), m_folders(InstalledSwapFolders(ModuleFolder(nullptr)))
 {
 }
 
@@ -27,17 +32,29 @@ void CLauncherSteps::RecoverInterruptedSwap()
 {
     // update.exe lives beside update.dll, whose folder is the program folder,
     // and the library keeps its package in its update folder there.
-    const std::wstring program = ModuleFolder(nullptr);
-    CSwapFiles files;
-    FinishInterruptedSwap(files, InstalledSwapFolders(program));
+    FinishInterruptedSwap(m_files, m_folders);
 }
+
+namespace {
+
+HRESULT RunUpdateMain(const std::vector<std::wstring>& args)
+{
+    std::vector<LPCWSTR> argv;
+    for (const std::wstring& arg : args)
+        argv.push_back(arg.c_str());
+    return ::UpdateMain(argv.data(), static_cast<int>(argv.size()));
+}
+
+} // namespace
 
 HRESULT CLauncherSteps::RunUpdate()
 {
-    std::vector<LPCWSTR> argv;
-    for (const std::wstring& arg : m_args)
-        argv.push_back(arg.c_str());
-    return ::UpdateMain(argv.data(), static_cast<int>(argv.size()));
+    return RunUpdateMain(LibraryArguments(m_args, LibraryRound::First));
+}
+
+HRESULT CLauncherSteps::RunFullUpdate()
+{
+    return RunUpdateMain(LibraryArguments(m_args, LibraryRound::FullPackage));
 }
 
 HRESULT CLauncherSteps::GetExtractionCommand(std::wstring& command)
@@ -67,17 +84,95 @@ bool CLauncherSteps::FileExists(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CLauncherSteps::ApplyPackage(const ExtractionTarget& target, std::wstring& heldFile)
+bool CLauncherSteps::MayWriteFolder(const std::wstring& folder)
 {
-    CSwapFiles files;
-    return StageAndSwap(files, SwapFoldersFor(target.folder, FolderOf(target.package)), target.package, &heldFile);
+    return ::MayWriteFolder(folder);
+}
+
+bool CLauncherSteps::ApplyPackage(const ExtractionTarget& target)
+{
+    m_folders = SwapFoldersFor(target.folder, FolderOf(target.package));
+    return StageAndSwap(m_files, m_folders, target.package, AfterCommit::AwaitConfirmation, &m_bDeltaBaseDiffered,
+                        &m_heldFile);
 }
 
 void CLauncherSteps::TellFileHeld(const std::wstring& heldFile)
 {
-    // "/s": the host asked for no questions and no messages.
-    if (!ParseLaunchRequest(m_args).silent)
+    if (!m_silent)
         ShowFileHeldMessage(ModuleFolder(nullptr), heldFile);
+}
+
+ElevationResult CLauncherSteps::ApplyElevated(const ExtractionTarget& target)
+{
+    // The elevated step applies only the installed layout, in its own folder.
+    m_folders = InstalledSwapFolders(target.folder);
+    m_bDeltaBaseDiffered = false;
+    Sha256Digest digest = {};
+    if (!EqualIgnoringCase(target.folder, m_folders.program) ||
+        !EqualIgnoringCase(target.package, UpdateFileIn(m_folders.program, kPackageFileName)) ||
+        !FileDigest(target.package, digest))
+        return ElevationResult::Failed;
+    DWORD exitCode = 0;
+    const ElevationResult result =
+        RunElevated(JoinPath(m_folders.program, L"update.exe"), ElevatedApplyArguments(m_folders.program, digest), exitCode);
+    m_bDeltaBaseDiffered = result == ElevationResult::Done && exitCode == kExitDeltaBaseDiffered;
+    return result == ElevationResult::Done && exitCode != kExitUpdated ? ElevationResult::Failed : result;
+}
+
+bool CLauncherSteps::ReadConfirmDeadline(DWORD& seconds)
+{
+    return ::ReadConfirmDeadline(m_folders.program, seconds);
+}
+
+NewHostWatch CLauncherSteps::StartAndWatch(const std::wstring& program, const std::wstring& commandLine, DWORD waitMs)
+{
+    NewHostWatch watch;
+    // Made before the host starts, so that no confirmation can come too early.
+    const CHandle confirmed(::CreateEventW(nullptr, TRUE, FALSE, ConfirmationEventName(m_folders.program).c_str()));
+    if (confirmed)
+        ::ResetEvent(confirmed.Get());  // one made before us may have been set by anyone
+    const std::wstring folder = FolderOf(program);
+    CStartedProcess started;
+    if (!confirmed || StartProcess(program.c_str(), commandLine, folder.empty() ? nullptr : folder.c_str(), started) != 0)
+        return watch;
+    watch.started = true;
+    const HANDLE waited[] = {confirmed.Get(), started.process.Get()};
+    ::WaitForMultipleObjects(2, waited, FALSE, waitMs);
+    // A host that confirmed and then ended counts as confirmed.
+    watch.confirmed = ::WaitForSingleObject(confirmed.Get(), 0) == WAIT_OBJECT_0;
+    watch.ended = !watch.confirmed && ::WaitForSingleObject(started.process.Get(), 0) == WAIT_OBJECT_0 &&
+                  ::GetExitCodeProcess(started.process.Get(), &watch.exitCode);
+    m_newHost = std::move(started.process);
+    return watch;
+}
+
+void CLauncherSteps::EndNewHost()
+{
+    if (!m_newHost)
+        return;
+    ::TerminateProcess(m_newHost.Get(), ERROR_TIMEOUT);
+    ::WaitForSingleObject(m_newHost.Get(), kHostExitWaitMs);
+}
+
+void CLauncherSteps::KeepNewRelease()
+{
+    // In a folder this process may not change, the journal cannot be opened:
+    // the next elevated apply clears what is left.
+    KeepSwappedRelease(m_files, m_folders);
+}
+
+bool CLauncherSteps::RollBackRelease(bool elevated)
+{
+    if (!elevated) {
+        if (!RollBackSwappedRelease(m_files, m_folders))
+            return false;
+        RecordRolledBack(m_folders.program);
+        return true;
+    }
+    DWORD exitCode = 0;
+    return RunElevated(JoinPath(m_folders.program, L"update.exe"), ElevatedRollBackArguments(m_folders.program),
+                       exitCode) == ElevationResult::Done &&
+           exitCode == kExitUpdated;
 }
 
 bool CLauncherSteps::Start(const std::wstring& program, const std::wstring& commandLine)
@@ -91,4 +186,10 @@ bool CLauncherSteps::Start(const std::wstring& program, const std::wstring& comm
 void CLauncherSteps::CompleteUpdateHere()
 {
     ::NotifyEvent(0, 0, 0);
+}
+
+void CLauncherSteps::Tell(const std::wstring& text)
+{
+    if (!m_silent)
+        ::MessageBoxW(m_host.MainWindow(), text.c_str(), L"Update", MB_OK | MB_ICONWARNING);
 }

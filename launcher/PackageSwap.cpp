@@ -1,5 +1,6 @@
 #include "PackageSwap.h"
 
+#include "DeltaStaging.h"
 #include "SwapPaths.h"
 
 #include "base/UpdateLayout.h"
@@ -10,13 +11,6 @@
 #include <set>
 
 namespace {
-
-bool IsAbsolute(const std::wstring& path)
-{
-    const bool drive = path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
-                       ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
-    return drive || path.compare(0, 2, L"\\\\") == 0;
-}
 
 std::wstring WithoutTrailingBackslash(std::wstring path)
 {
@@ -197,6 +191,23 @@ bool RollBack(ISwapFiles& files, const SwapFolders& folders, const std::vector<J
     return complete;
 }
 
+struct JournalState {
+    size_t records = 0;
+    bool committed = false;
+    bool rollingBack = false;
+};
+
+JournalState StateOf(const std::vector<JournalRecord>& records)
+{
+    JournalState state;
+    state.records = records.size();
+    for (const JournalRecord& record : records) {
+        state.committed = state.committed || record.action == JournalAction::Committed;
+        state.rollingBack = state.rollingBack || record.action == JournalAction::RollingBack;
+    }
+    return state;
+}
+
 // The backup goes only once nothing needs it any more.
 void Finish(ISwapFiles& files, const SwapFolders& folders, bool clean)
 {
@@ -211,7 +222,7 @@ void Finish(ISwapFiles& files, const SwapFolders& folders, bool clean)
 SwapFolders SwapFoldersFor(const std::wstring& programFolder, const std::wstring& updateFolder)
 {
     SwapFolders folders;
-    if (!IsAbsolute(programFolder) || !IsAbsolute(updateFolder))
+    if (!IsAbsolutePath(programFolder) || !IsAbsolutePath(updateFolder))
         return folders;
     folders.program = WithoutTrailingBackslash(programFolder);
     folders.update = WithoutTrailingBackslash(updateFolder);
@@ -231,7 +242,13 @@ bool IsPackageName(const std::wstring& name, const SwapFolders& folders)
 {
     // A hostile cabinet may name "..\x", or a file of the library's such as "update\update.log".
     const std::wstring path = JoinPath(folders.program, name);
-    return IsSafeRelativePath(name) && !IsInsideFolder(path, folders.update) && !IsInsideFolder(path, folders.journal);
+    return IsSafeRelativePath(name) && !IsInsideFolder(path, folders.update) && !IsInsideFolder(path, folders.journal) &&
+           !IsInsideFolder(path, VerifiedPackagePath(folders));
+}
+
+std::wstring VerifiedPackagePath(const SwapFolders& folders)
+{
+    return JoinPath(folders.program, kVerifiedPackageFileName);
 }
 
 bool CheckPackageEntries(const std::vector<CabinetEntry>& entries, const SwapFolders& folders)
@@ -290,8 +307,11 @@ Undo UndoFor(bool backedUp, OnDisk target, bool backupIsOriginal)
     return Undo::Nothing;
 }
 
-bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package, std::wstring* heldFile)
+bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package, AfterCommit after,
+                  bool* pBaseDiffers, std::wstring* pHeldFile)
 {
+    if (pBaseDiffers)
+        *pBaseDiffers = false;
     std::wstring held;
     // The names are checked before anything is unpacked: the extractor writes
     // "..\x" outside the staging folder.
@@ -321,16 +341,57 @@ bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstr
     bool applied = (backup == FileState::Missing || backup == FileState::Folder) && files.MakeFolder(folders.staging) &&
                    files.State(folders.staging) == FileState::Folder && files.Extract(folders.staging, package);
     if (applied) {
-        const std::vector<StagedFile> staged = files.ListFiles(folders.staging);
-        applied = StagedAsListed(staged, entries) && SwapIn(files, folders, SwapOrder(staged), done, held);
+        std::vector<StagedFile> staged = files.ListFiles(folders.staging);
+        applied = StagedAsListed(staged, entries);
+        if (applied && IsDeltaPackage(entries)) {
+            const DeltaStaging delta = StageDelta(files, folders, entries, staged);
+            applied = delta == DeltaStaging::Ready;
+            if (pBaseDiffers)
+                *pBaseDiffers = delta == DeltaStaging::BaseDiffers;
+        }
+        applied = applied && SwapIn(files, folders, SwapOrder(staged), done, held);
     }
     if (!held.empty())
         UpdateLog(L"swap: another process holds ", held);
+    if (pHeldFile)
+        *pHeldFile = held;
     UpdateLog(applied ? L"swap: every file is in place" : L"swap: unpacking or placing failed; rolled back");
+    if (applied && after == AfterCommit::AwaitConfirmation) {
+        files.RemoveTree(folders.staging);
+        return true;
+    }
     Finish(files, folders, applied || RollBack(files, folders, done));
-    if (heldFile)
-        *heldFile = held;
     return applied;
+}
+
+void KeepSwappedRelease(ISwapFiles& files, const SwapFolders& folders)
+{
+    std::wstring journal;
+    if (folders.program.empty() || !files.OpenJournal(folders.journal, journal))
+        return;
+    const JournalState state = StateOf(ParseJournal(journal, folders.staging));
+    Finish(files, folders, state.records == 0 || (state.committed && !state.rollingBack));
+}
+
+bool RollBackSwappedRelease(ISwapFiles& files, const SwapFolders& folders)
+{
+    std::wstring journal;
+    if (folders.program.empty() || !files.OpenJournal(folders.journal, journal))
+        return RefusedWithLog(L"rollback: the journal is held by another launcher or cannot be opened");
+    std::vector<JournalRecord> records = ParseJournal(journal, folders.staging);
+    const JournalState state = StateOf(records);
+    if (!state.committed) {
+        files.CloseJournal(false);
+        return RefusedWithLog(L"rollback: no committed swap to undo");
+    }
+    if (!state.rollingBack && !Record(files, records, {JournalAction::RollingBack, std::wstring(), {}})) {
+        files.CloseJournal(false);
+        return RefusedWithLog(L"rollback: the journal cannot be written");
+    }
+    const bool complete = RollBack(files, folders, records);
+    UpdateLog(complete ? L"rollback: the previous release is back" : L"rollback: left unfinished for the next run");
+    Finish(files, folders, complete);
+    return complete;
 }
 
 void FinishInterruptedSwap(ISwapFiles& files, const SwapFolders& folders)
@@ -342,10 +403,9 @@ void FinishInterruptedSwap(ISwapFiles& files, const SwapFolders& folders)
     // who may write the update folder could have put it: nothing is undone by it.
     files.RemoveFile(folders.oldJournal);
     const std::vector<JournalRecord> records = ParseJournal(journal, folders.staging);
-    const bool committed = std::any_of(records.begin(), records.end(), [](const JournalRecord& record) {
-        return record.action == JournalAction::Committed;
-    });
+    const JournalState state = StateOf(records);
+    const bool keep = state.committed && !state.rollingBack;
     if (!records.empty())
-        UpdateLog(L"swap: an interrupted swap is ", committed ? L"finished (it was committed)" : L"rolled back");
-    Finish(files, folders, committed || RollBack(files, folders, records));
+        UpdateLog(L"swap: an interrupted swap is ", keep ? L"finished (it was committed)" : L"rolled back");
+    Finish(files, folders, keep || RollBack(files, folders, records));
 }

@@ -49,6 +49,9 @@ SwapFolders InstalledSwapFolders(const std::wstring& programFolder);
 // outside the update folder, and is not the journal's.
 bool IsPackageName(const std::wstring& name, const SwapFolders& folders);
 
+// The copy of the package that the elevated apply step verifies and unpacks.
+std::wstring VerifiedPackagePath(const SwapFolders& folders);
+
 // A package that may be unpacked at all: it names files, each once, each by a
 // name IsPackageName accepts.
 bool CheckPackageEntries(const std::vector<CabinetEntry>& entries, const SwapFolders& folders);
@@ -80,16 +83,36 @@ enum class Undo {
 // that is itself ended half way can simply be run again.
 Undo UndoFor(bool backedUp, OnDisk target, bool backupIsOriginal);
 
+// What becomes of the backup and the journal once every file is in place.
+enum class AfterCommit {
+    Finish,             // removed at once
+    AwaitConfirmation,  // kept, the journal held open, until the new release proves that it starts
+};
+
 // Unpacks the package into the staging folder and swaps it in. True when the
 // whole package is in place; false when nothing of it is (what was moved has
-// been moved back, or, should even that fail, the journal is kept for the next
-// run). heldFile, when given, receives the name (relative to the program
-// folder) of the file that another process held so that the swap failed, and
-// is empty otherwise.
+// been moved back, or, should even that fail, the journal is kept for the next run).
+// after: whether the backup is kept for the new release's health check.
+// pBaseDiffers (when given) tells whether a delta package was not applied only
+// because a program file is not the one its patch was made from. pHeldFile
+// (when given) receives the name, relative to the program folder, of the file
+// that another process held so that the swap failed; empty otherwise.
 bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package,
-                  std::wstring* heldFile = nullptr);
+                  AfterCommit after = AfterCommit::Finish, bool* pBaseDiffers = nullptr,
+                  std::wstring* pHeldFile = nullptr);
 
-// What a launcher that was ended half way left: a swap without its commit is
-// rolled back, then staging, backup and journal are removed. A journal that
+// The new release proved that it runs: the backup and journal of its
+// committed swap go. Anything else in the journal is left to the next run.
+void KeepSwappedRelease(ISwapFiles& files, const SwapFolders& folders);
+
+// Puts back the release that a committed swap replaced, marking the journal
+// first so that a run cut short is finished by the next one. True when the
+// previous release is wholly back.
+bool RollBackSwappedRelease(ISwapFiles& files, const SwapFolders& folders);
+
+// What a launcher that was ended half way left: a swap without its commit, or
+// one whose rollback had begun, is rolled back; a committed one keeps the new
+// release (its launcher died while waiting for it to start: the release may
+// well run). Then staging, backup and journal are removed. A journal that
 // another launcher holds is left to it.
 void FinishInterruptedSwap(ISwapFiles& files, const SwapFolders& folders);

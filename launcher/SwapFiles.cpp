@@ -197,23 +197,36 @@ void CSwapFiles::RemoveTree(const std::wstring& path)
 
 bool CSwapFiles::OpenJournal(const std::wstring& path, std::wstring& text)
 {
+    // Held since the swap: read again through the same handle, so that no
+    // other launcher can take it in between.
+    if (m_journal && EqualIgnoringCase(path, m_journalPath))
+        return ReadJournal(m_journal.Get(), text);
     // Writing is shared with nobody: a second launcher cannot open it while we hold it.
     CHandle journal(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!journal || !ReadJournal(journal.Get(), text))
+        return false;
+    m_journal = std::move(journal);
+    m_journalPath = path;
+    return true;
+}
+
+bool CSwapFiles::ReadJournal(HANDLE journal, std::wstring& text)
+{
     LARGE_INTEGER size = {};
-    if (!journal || !::GetFileSizeEx(journal.Get(), &size) || size.HighPart != 0)
+    LARGE_INTEGER start = {};
+    if (!::SetFilePointerEx(journal, start, nullptr, FILE_BEGIN) || !::GetFileSizeEx(journal, &size) ||
+        size.HighPart != 0)
         return false;
     // The records are UTF-16; half a character at the end is a write cut short.
     std::vector<wchar_t> buffer(size.LowPart / sizeof(wchar_t));
     DWORD read = 0;
     const DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-    if (bytes != 0 && (!::ReadFile(journal.Get(), buffer.data(), bytes, &read, nullptr) || read != bytes))
+    if (bytes != 0 && (!::ReadFile(journal, buffer.data(), bytes, &read, nullptr) || read != bytes))
         return false;
-    if (::SetFilePointer(journal.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER)
+    if (::SetFilePointer(journal, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER)
         return false;
     text.assign(buffer.begin(), buffer.end());
-    m_journal = std::move(journal);
-    m_journalPath = path;
     return true;
 }
 

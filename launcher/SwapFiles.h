@@ -55,6 +55,7 @@ public:
 
     // Opens the journal for this process alone, creating it when it is absent,
     // and reads it; false when another process holds it or it cannot be opened.
+    // A journal this object holds already is read again.
     virtual bool OpenJournal(const std::wstring& path, std::wstring& text) = 0;
     // Appends to the open journal and flushes it to the disk before returning.
     virtual bool AppendJournal(const std::wstring& text) = 0;
@@ -83,6 +84,7 @@ public:
 
 private:
     std::wstring ExpectedFinalPath(const std::wstring& path);
+    static bool ReadJournal(HANDLE journal, std::wstring& text);
 
     CHandle m_journal;
     std::wstring m_journalPath;

@@ -28,7 +28,7 @@ bool ParsePrint(const std::wstring& text, size_t& at, FileFingerprint& print)
 bool ParseRecord(const std::wstring& line, JournalRecord& record)
 {
     record.action = static_cast<JournalAction>(line[0]);
-    if (record.action == JournalAction::Committed)
+    if (record.action == JournalAction::Committed || record.action == JournalAction::RollingBack)
         return line.size() == 1;
     const bool known = record.action == JournalAction::Began || record.action == JournalAction::MadeFolder ||
                        HasPrint(record.action);

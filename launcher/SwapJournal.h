@@ -24,12 +24,13 @@ enum class JournalAction : wchar_t {
     MadeFolder = L'F',  // a folder of the program folder is about to be made
     BackedUp = L'R',    // a file of the program folder is about to move into the backup; its fingerprint
     Placed = L'P',      // a staged file is about to move into the program folder; its fingerprint
-    Committed = L'D',   // every file is in place: nothing is rolled back any more
+    Committed = L'D',   // every file is in place; only a new release that fails to start goes back
+    RollingBack = L'U', // the release the swap replaced is being put back: every run finishes that
 };
 
 struct JournalRecord {
     JournalAction action;
-    std::wstring path;         // relative to the program folder; the staging when Began; empty when Committed
+    std::wstring path;         // relative to the program folder; the staging when Began; empty when Committed or RollingBack
     FileFingerprint print;     // BackedUp and Placed only
 };
 

@@ -25,6 +25,13 @@ bool IsSafeRelativePath(const std::wstring& path)
     return true;
 }
 
+bool IsAbsolutePath(const std::wstring& path)
+{
+    const bool drive = path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
+                       ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+    return drive || path.compare(0, 2, L"\\\\") == 0;
+}
+
 std::vector<std::wstring> ParentFolders(const std::wstring& relative)
 {
     std::vector<std::wstring> folders;

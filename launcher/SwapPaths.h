@@ -12,5 +12,8 @@
 // (trailing dots and blanks), no control character, '\' between parts.
 bool IsSafeRelativePath(const std::wstring& path);
 
+// A drive path ("C:\...") or a share ("\\server\...").
+bool IsAbsolutePath(const std::wstring& path);
+
 // The folders that hold a relative path, outermost first: "a\b\c" gives "a", "a\b".
 std::vector<std::wstring> ParentFolders(const std::wstring& relative);

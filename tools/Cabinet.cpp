@@ -2,7 +2,7 @@
 
 #include "FileBytes.h"
 #include "PublishError.h"
-#include "TextCodec.h"
+#include "base/TextCodec.h"
 
 #include "base/Decimal.h"
 #include "base/Handles.h"

@@ -1,6 +1,6 @@
 #include "Console.h"
 
-#include "TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <windows.h>
 

@@ -1,19 +1,12 @@
 #include "DescriptionEdit.h"
 
 #include "verify/DescriptionSignature.h"
+#include "verify/ProfileSection.h"
 
 #include <algorithm>
 #include <optional>
 
 namespace {
-
-std::string_view Trim(std::string_view text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return std::string_view();
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 // A line with its line break, as the file holds it.
 struct Line {
@@ -57,26 +50,26 @@ std::string_view WithoutByteOrderMark(std::string_view text)
 
 bool SplitKeyLine(std::string_view line, std::string_view& key, std::string_view& value)
 {
-    const std::string_view trimmed = Trim(line);
+    const std::string_view trimmed = TrimProfileBlanks(line);
     if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '[')
         return false;
     const size_t equals = trimmed.find('=');
     if (equals == std::string_view::npos)
         return false;
-    key = Trim(trimmed.substr(0, equals));
-    value = Trim(trimmed.substr(equals + 1));
+    key = TrimProfileBlanks(trimmed.substr(0, equals));
+    value = TrimProfileBlanks(trimmed.substr(equals + 1));
     return !key.empty();
 }
 
 bool SectionNameOf(std::string_view line, std::string_view& name)
 {
-    const std::string_view trimmed = Trim(line);
+    const std::string_view trimmed = TrimProfileBlanks(line);
     if (trimmed.empty() || trimmed[0] != '[')
         return false;
     const size_t close = trimmed.find(']');
     if (close == std::string_view::npos)
         return false;
-    name = Trim(trimmed.substr(1, close - 1));
+    name = TrimProfileBlanks(trimmed.substr(1, close - 1));
     return true;
 }
 
@@ -117,7 +110,7 @@ bool EditDescription(std::string_view file, const SectionEdit& edit, std::string
         out = withoutSignature;
         if (!out.empty() && out.back() != '\n')
             out += lineBreak;
-        if (!out.empty() && !lines.empty() && !Trim(lines.back().text).empty())
+        if (!out.empty() && !lines.empty() && !TrimProfileBlanks(lines.back().text).empty())
             out += lineBreak;  // a blank line between the sections
         out += "[" + edit.section + "]";
         out += lineBreak;

@@ -1,7 +1,7 @@
 #include "DescriptionValues.h"
 
 #include "DescriptionEdit.h"
-#include "TextCodec.h"
+#include "base/TextCodec.h"
 
 #include "description/RemoteUpdateInfo.h"
 #include "description/VersionNumber.h"

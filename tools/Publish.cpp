@@ -3,6 +3,7 @@
 #include "Arguments.h"
 #include "Cabinet.h"
 #include "Console.h"
+#include "DeltaPackage.h"
 #include "DescriptionEdit.h"
 #include "DescriptionValues.h"
 #include "FileBytes.h"
@@ -10,7 +11,7 @@
 #include "KeyFile.h"
 #include "PublishError.h"
 #include "ReleaseTree.h"
-#include "TextCodec.h"
+#include "base/TextCodec.h"
 #include "TrustVerbs.h"
 
 #include "base/Decimal.h"
@@ -41,12 +42,14 @@ const wchar_t kUsage[] =
     L"  pubkey <key.pem>            print the PublisherKey value of a private key\n"
     L"  pack <release> <package.cab>\n"
     L"                              every file of the release folder\n"
-    L"  diff <old> <new> <package.cab> <changes.ini> --from <old version>\n"
-    L"                              the files added or changed; what to delete into changes.ini\n"
+    L"  diff <old> <new> <package.cab> <changes.ini> --from <old version> [--delta <delta.cab>]\n"
+    L"                              the files added or changed; what to delete into changes.ini;\n"
+    L"                              with --delta also each changed file as a patch where smaller\n"
     L"  describe <update.ini> --client <name> --version <v> --sp <n> --url <address>\n"
     L"           --cab <package.cab> --expires <YYYY-MM-DDTHH:MM:SSZ>\n"
     L"           [--news <utf-8 text file>] [--changes <changes.ini>] [--can-update 0|1] [--pro]\n"
     L"           [--channel <name>] [--rollout <percent>] [--recall <version>,...]\n"
+    L"           [--delta <delta.cab> --delta-url <address> --delta-from <old version>]\n"
     L"                              write the client's (or its channel's) section with the next\n"
     L"                              Serial, which the client's other channels take too; without\n"
     L"                              --changes the package is a full one\n"
@@ -171,6 +174,40 @@ int Pack(CArguments& args)
     return 0;
 }
 
+// The delta package beside the file-level one, and the three sizes a publisher weighs.
+void WriteDelta(const std::wstring& deltaCabinet, const Release& oldRelease, const Release& newRelease,
+                const ReleaseChanges& changes, const std::wstring& fileLevelCabinet)
+{
+    std::map<std::wstring, const ReleaseEntry*, IgnoringCaseLess> oldByName;
+    for (const ReleaseEntry& entry : oldRelease.entries)
+        oldByName[entry.name] = &entry;
+    std::vector<DeltaSource> sources;
+    for (const ReleaseEntry* entry : changes.packed) {
+        const auto found = oldByName.find(entry->name);
+        sources.push_back(DeltaSource{entry->name, found == oldByName.end() ? std::wstring() : oldRelease.PathOf(*found->second),
+                                      newRelease.PathOf(*entry), entry->lastWrite});
+    }
+    const DeltaPlan plan = PlanDelta(sources);
+    WriteDeltaPackage(deltaCabinet, sources, plan);
+    size_t patches = 0;
+    for (const DeltaEntry& entry : plan.entries)
+        patches += entry.form == FileForm::Patch ? 1 : 0;
+    PrintPackage(deltaCabinet, std::to_wstring(patches) + L" files as patches, " +
+                                   std::to_wstring(plan.entries.size() - patches) + L" whole");
+
+    // The full package is made only to be weighed.
+    std::vector<CabinetFile> all;
+    for (const ReleaseEntry& entry : newRelease.entries) {
+        if (!entry.bFolder)
+            all.push_back(CabinetFileOf(newRelease, entry));
+    }
+    CPendingFile full(deltaCabinet + L".full");
+    WriteCabinet(full.Path(), all);
+    PrintLine(L"sizes: full " + std::to_wstring(HashFile(full.Path()).nSize) + L" bytes, file-level " +
+              std::to_wstring(HashFile(fileLevelCabinet).nSize) + L", delta " +
+              std::to_wstring(HashFile(deltaCabinet).nSize));
+}
+
 int Diff(CArguments& args)
 {
     const std::wstring oldFolder = FullPath(args.Positional(0, 4));
@@ -179,6 +216,8 @@ int Diff(CArguments& args)
     const std::wstring changesFile = FullPath(args.Positional(3, 4));
     DeletionLists lists;
     lists.validVersion = args.Required(L"from");
+    const std::optional<std::wstring> delta = args.Option(L"delta");
+    const std::wstring deltaCabinet = delta ? FullPath(*delta) : std::wstring();
     args.CheckAllUsed();
     if (!IsVersionText(lists.validVersion))
         Fail(L"--from", L"\"" + lists.validVersion + L"\" is not a version such as 1.2 or 1.2.3.4");
@@ -188,7 +227,9 @@ int Diff(CArguments& args)
     // The old release's names end up in the deletion lists, which the library refuses alike.
     CheckPackageNames(oldRelease);
     CheckPackageNames(newRelease);
-    for (const std::wstring& output : {cabinet, changesFile}) {
+    for (const std::wstring& output : {cabinet, changesFile, deltaCabinet}) {
+        if (output.empty())
+            continue;
         CheckOutside(output, oldRelease);
         CheckOutside(output, newRelease);
     }
@@ -213,6 +254,8 @@ int Diff(CArguments& args)
     PrintPackage(cabinet, std::to_wstring(files.size()) + L" files added or changed");
     PrintLine(changesFile + L": valid from " + lists.validVersion + L", " + std::to_wstring(lists.files.size()) +
               L" files and " + std::to_wstring(lists.folders.size()) + L" folders to delete");
+    if (!deltaCabinet.empty())
+        WriteDelta(deltaCabinet, oldRelease, newRelease, changes, cabinet);
     return 0;
 }
 
@@ -331,8 +374,17 @@ int Describe(CArguments& args)
     const std::wstring channel = args.Option(L"channel").value_or(L"");
     const std::optional<std::wstring> rollout = args.Option(L"rollout");
     const std::optional<std::wstring> recall = args.Option(L"recall");
+    const std::optional<std::wstring> delta = args.Option(L"delta");
+    const std::optional<std::wstring> deltaUrl = args.Option(L"delta-url");
+    const std::optional<std::wstring> deltaFrom = args.Option(L"delta-from");
     const bool bPro = args.Flag(L"pro");
     args.CheckAllUsed();
+    if (delta.has_value() != deltaUrl.has_value() || delta.has_value() != deltaFrom.has_value())
+        Fail(L"--delta", L"goes with --delta-url and --delta-from, all three or none");
+    if (deltaUrl && !IsServiceAddress(deltaUrl->c_str()))
+        Fail(L"--delta-url", L"\"" + *deltaUrl + L"\" is not an http:// or https:// address with a server");
+    if (deltaFrom && !IsVersionText(*deltaFrom))
+        Fail(L"--delta-from", L"\"" + *deltaFrom + L"\" is not a version such as 1.2 or 1.2.3.4");
 
     if (client.empty() || client.find_first_of(L"[]") != std::wstring::npos)
         Fail(L"--client", L"\"" + client + L"\" is not a client name");
@@ -361,19 +413,34 @@ int Describe(CArguments& args)
     const std::string old = FileExists(description) ? ReadDescription(description) : std::string();
     SectionEdit edit;
     edit.section = AnsiValue(L"--client", ClientSectionName(client.c_str(), channel.c_str()).Str());
-    // What a section says of one release must not hold for the next one by being left behind.
-    edit.removes = [](std::string_view key) {
-        return IsDeletionKey(key) || EqualsAsciiNoCase(key, "Rollout") || EqualsAsciiNoCase(key, "Recall");
+    // What a section says of one release must not hold for the next one by being left behind:
+    // a delta left from the last release would install its files under the new version.
+    const PackageKeys deltaKeys = PackageKeysOf(bPro, PackageKind::Delta);
+    edit.removes = [&](std::string_view key) {
+        return IsDeletionKey(key) || EqualsAsciiNoCase(key, "Rollout") || EqualsAsciiNoCase(key, "Recall") ||
+               EqualsAsciiNoCase(key, "DeltaFrom") || EqualsAsciiNoCase(key, AsciiOf(deltaKeys.url)) ||
+               EqualsAsciiNoCase(key, AsciiOf(deltaKeys.size)) || EqualsAsciiNoCase(key, AsciiOf(deltaKeys.sha256));
     };
     const ULONGLONG serial = NextSerial(old);
     edit.values.emplace_back("MajorVerson", AsciiOf(version));
     edit.values.emplace_back(bPro ? "ServiceProPack" : "ServicePack", AsciiOf(servicePack));
     edit.values.emplace_back("CanUpdate", AsciiOf(canUpdate));
-    edit.values.emplace_back(bPro ? "URL_PRO" : "URL", AnsiValue(L"--url", url));
-    edit.values.emplace_back(bPro ? "ProCABFileSize" : "CABFileSize", std::to_string(package.nSize));
-    edit.values.emplace_back(bPro ? "ProCABFileSHA256" : "CABFileSHA256", AsciiOf(FormatSha256Hex(package.digest)));
+    const PackageKeys fullKeys = PackageKeysOf(bPro, PackageKind::Full);
+    edit.values.emplace_back(AsciiOf(fullKeys.url), AnsiValue(L"--url", url));
+    edit.values.emplace_back(AsciiOf(fullKeys.size), std::to_string(package.nSize));
+    edit.values.emplace_back(AsciiOf(fullKeys.sha256), AsciiOf(FormatSha256Hex(package.digest)));
     edit.values.emplace_back("Expires", AsciiOf(expires));
     edit.values.emplace_back("Serial", std::to_string(serial));
+    if (delta) {
+        const std::wstring path = FullPath(*delta);
+        const PackageFacts facts = HashFile(path);
+        if (facts.nSize == 0 || facts.nSize > INT_MAX)
+            Fail(path, L"not a package size the library can read");
+        edit.values.emplace_back("DeltaFrom", AsciiOf(*deltaFrom));
+        edit.values.emplace_back(AsciiOf(deltaKeys.url), AnsiValue(L"--delta-url", *deltaUrl));
+        edit.values.emplace_back(AsciiOf(deltaKeys.size), std::to_string(facts.nSize));
+        edit.values.emplace_back(AsciiOf(deltaKeys.sha256), AsciiOf(FormatSha256Hex(facts.digest)));
+    }
     if (rollout)
         edit.values.emplace_back("Rollout", AsciiOf(*rollout));
     if (recall)

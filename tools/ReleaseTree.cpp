@@ -7,6 +7,7 @@
 #include "base/Handles.h"
 #include "base/Paths.h"
 #include "base/UpdateLayout.h"
+#include "delta/DeltaList.h"
 
 #include <algorithm>
 #include <map>
@@ -120,6 +121,10 @@ void CheckPackageNames(const Release& release)
     // An installation as the launcher sees it: the library's files in its update folder.
     const SwapFolders installed = InstalledSwapFolders(L"C:\\Program");
     for (const ReleaseEntry& entry : release.entries) {
+        // The launcher reads a package holding this folder as a delta package.
+        if (IsInDeltaFolder(entry.name))
+            Fail(release.PathOf(entry), L"the folder \"" + std::wstring(kDeltaFolderName) +
+                                            L"\" is the delta package's own; a release may not hold it");
         if (!IsPackageName(entry.name, installed))
             Fail(release.PathOf(entry), L"the launcher refuses a package holding \"" + entry.name +
                                             L"\": a name must stay inside the program folder, outside its update "

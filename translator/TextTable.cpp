@@ -1,6 +1,6 @@
 #include "TextTable.h"
 
-#include "TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,5 +1,7 @@
 #include "description/LocalUpdateInfo.h"
 
+#include "base/UpdateLayout.h"
+
 #include "description/NewsText.h"
 #include "description/RemoteUpdateInfo.h"
 
@@ -19,6 +21,7 @@ CLocalUpdateInfo::CLocalUpdateInfo(LPCWSTR pszFile) : CUpdateInfo(pszFile)
     m_strPublisherKey = ReadString(kFiles, L"PublisherKey");
     m_strPublisherRoot = ReadString(kFiles, L"PublisherRoot");
     m_strChannel = ReadString(kFiles, L"Channel");
+    m_strRolledBack = ReadString(kRecordUpdateSection, kRolledBackKey);
 }
 
 HRESULT CLocalUpdateInfo::WriteUpdate(const CRemoteUpdateInfo* pOffered)

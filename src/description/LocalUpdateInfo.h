@@ -31,4 +31,6 @@ public:
     CString m_strPublisherRoot;
     // [Files] "Channel": the installation's channel; empty for the default.
     CString m_strChannel;
+    // [Update] "RolledBack": a version that did not start here and was put back; empty for none.
+    CString m_strRolledBack;
 };

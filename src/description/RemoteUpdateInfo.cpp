@@ -27,21 +27,32 @@ void CRemoteUpdateInfo::LoadSection(const CString& strSection)
     m_strUpdateInfo = ExpandNewsLineBreaks(ReadUtf8ProfileString(m_strFile, m_strSection, L"UpdateInfo"));
 }
 
-CString CRemoteUpdateInfo::GetPackageURL(bool bProfessional) const
+PackageKeys PackageKeysOf(bool bProfessional, PackageKind kind)
 {
-    return ReadClientString(bProfessional ? L"URL_PRO" : L"URL");
+    if (kind == PackageKind::Delta)
+        return bProfessional ? PackageKeys{L"DeltaURL_PRO", L"ProDeltaCABFileSize", L"ProDeltaCABFileSHA256"}
+                             : PackageKeys{L"DeltaURL", L"DeltaCABFileSize", L"DeltaCABFileSHA256"};
+    return bProfessional ? PackageKeys{L"URL_PRO", L"ProCABFileSize", L"ProCABFileSHA256"}
+                         : PackageKeys{L"URL", L"CABFileSize", L"CABFileSHA256"};
 }
 
-ULONGLONG CRemoteUpdateInfo::GetPackageSize(bool bProfessional) const
+CString CRemoteUpdateInfo::GetPackageURL(bool bProfessional, PackageKind kind) const
 {
-    return ParseLenientSize(ReadClientString(bProfessional ? L"ProCABFileSize" : L"CABFileSize").Str());
+    return ReadClientString(PackageKeysOf(bProfessional, kind).url);
 }
 
+ULONGLONG CRemoteUpdateInfo::GetPackageSize(bool bProfessional, PackageKind kind) const
+{
+    return ParseLenientSize(ReadClientString(PackageKeysOf(bProfessional, kind).size).Str());
+}
+
+CString CRemoteUpdateInfo::GetPackageDigest(bool bProfessional, PackageKind kind) const
+{
+    return ReadClientString(PackageKeysOf(bProfessional, kind).sha256);
+}
+
+CString CRemoteUpdateInfo::GetDeltaBase() const { return ReadClientString(L"DeltaFrom"); }
 CString CRemoteUpdateInfo::GetTips() const { return ReadClientString(L"Tips"); }
-CString CRemoteUpdateInfo::GetPackageDigest(bool bProfessional) const
-{
-    return ReadClientString(bProfessional ? L"ProCABFileSHA256" : L"CABFileSHA256");
-}
 CString CRemoteUpdateInfo::GetExpires() const { return ReadClientString(L"Expires"); }
 CString CRemoteUpdateInfo::GetShortDesc() const { return ReadClientString(L"ShortDesc"); }
 CString CRemoteUpdateInfo::GetLongDesc() const { return ReadClientString(L"LongDesc"); }

@@ -4,6 +4,19 @@
 
 #include "description/UpdateInfo.h"
 
+// The full package installs over any installation the offer reaches; a delta
+// only over the one version it was made from ("DeltaFrom"), by the launcher.
+enum class PackageKind { Full, Delta };
+
+// The keys that name a package's address, size and SHA-256, chosen by the
+// edition and the kind.
+struct PackageKeys {
+    LPCWSTR url;
+    LPCWSTR size;
+    LPCWSTR sha256;
+};
+PackageKeys PackageKeysOf(bool bProfessional, PackageKind kind);
+
 class CRemoteUpdateInfo : public CUpdateInfo {
 public:
     explicit CRemoteUpdateInfo(LPCWSTR pszFile);
@@ -15,12 +28,14 @@ public:
     void LoadSection(const CString& strSection);
 
     // The getters read the client section as the file holds it at the call.
-    CString GetPackageURL(bool bProfessional) const;
+    CString GetPackageURL(bool bProfessional, PackageKind kind = PackageKind::Full) const;
     CString GetTips() const;
     // "CABFileSHA256" or "ProCABFileSHA256": the package's digest, 64 hexadecimal digits.
-    CString GetPackageDigest(bool bProfessional) const;
+    CString GetPackageDigest(bool bProfessional, PackageKind kind = PackageKind::Full) const;
     // "CABFileSize"/"ProCABFileSize", beyond 2 GiB too (0: not given).
-    ULONGLONG GetPackageSize(bool bProfessional) const;
+    ULONGLONG GetPackageSize(bool bProfessional, PackageKind kind = PackageKind::Full) const;
+    // "DeltaFrom": the one installed version the delta package applies to; empty for no delta.
+    CString GetDeltaBase() const;
     // "Expires": when a signed description stops being taken (UTC, YYYY-MM-DDTHH:MM:SSZ).
     CString GetExpires() const;
     CString GetShortDesc() const;

@@ -8,4 +8,6 @@ void ParseCommandLine(CCommandLineUpdate& cmd, LPCWSTR* argv, int argc)
     cmd.m_strUrl = CString(request.url);
     cmd.m_dwProcessId = request.processId;
     cmd.m_bSilent = request.silent ? 1 : 0;
+    cmd.m_bAppliesDeltas = request.appliesDeltas;
+    cmd.m_bFullPackage = request.fullPackage;
 }

@@ -10,6 +10,10 @@ public:
     bool IsValid() const { return !m_strUrl.IsEmpty(); }
 
     BOOL m_bSilent = 0;
+    // The caller is the launcher, which applies a delta package (UpdateRequest.h).
+    bool m_bAppliesDeltas = false;
+    // The full package, installed as soon as it is offered: the person pressed Install already.
+    bool m_bFullPackage = false;
     DWORD m_dwProcessId = 0;
     CString m_strUrl;
 };

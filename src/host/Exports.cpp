@@ -3,6 +3,7 @@
 #include "update.h"
 
 #include "base/ExtractionCommand.h"
+#include "base/UpdateConfirmation.h"
 #include "base/UpdateLayout.h"
 
 #include "framework/AfxException.h"
@@ -144,6 +145,9 @@ extern "C" HRESULT WINAPI NotifyEvent(int event, int /*reserved1*/, int /*reserv
             return S_OK;
         if (CUpdateManager* pManager = Manager())
             pManager->CompleteUpdate();
+        // Before the message: the new release has proven that it runs, however
+        // long the person takes to read it.
+        SignalReleaseConfirmed(AfxGetModuleFolder(AfxGetInstanceHandle()).Str());
         wchar_t text[1024] = {};
         ::GetPrivateProfileStringW(L"Dialog", L"UpgradeFinished", L"", text, ARRAYSIZE(text), InstalledRecordPath());
         const CString message = text[0] ? CString(text) : LoadLocalString(IDS_INSTALL_COMPLETE);

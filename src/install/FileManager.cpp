@@ -169,7 +169,11 @@ HRESULT CFileManager::DownloadPackage()
     const CString path = UpdateFilePath(kPackageFileName);
     if (!m_pRemoteInfo)
         return E_INVALIDARG;
-    return DownloadOfferedPackage(*m_pRemoteInfo, m_bIsProUpdate != 0, PinsPublisher(), path, m_pEventSink);
+    const bool bProfessional = m_bIsProUpdate != 0;
+    const PackageKind kind =
+        m_pLocalInfo ? ChoosePackageKind(*m_pRemoteInfo, bProfessional, m_pLocalInfo->m_strVersion, m_bAppliesDeltas)
+                     : PackageKind::Full;
+    return DownloadOfferedPackage(*m_pRemoteInfo, bProfessional, kind, PinsPublisher(), path, m_pEventSink);
 }
 
 ExtractionTarget CFileManager::PreparedExtraction() const

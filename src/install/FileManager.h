@@ -76,6 +76,8 @@ public:
     BOOL m_bIsProUpdate = 0;
     // The kind of the last check, which the install's judgement repeats.
     ECheckKind m_checkKind = ECheckKind::Interactive;
+    // The caller of the last check applies a delta package (the launcher does).
+    bool m_bAppliesDeltas = false;
 
 private:
     // What the log says of a description before it is judged.

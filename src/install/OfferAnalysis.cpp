@@ -15,6 +15,13 @@
 EOfferVerdict JudgeOffer(const COfferFacts& facts)
 {
     const CVersionNumber minimum = ParseVersion(facts.strValidVersion);
+    // The same release would crash again; a newer one is offered as usual.
+    if (!facts.strRolledBackVersion.IsEmpty()) {
+        const CVersionNumber rolledBack = ParseVersion(facts.strRolledBackVersion);
+        const CVersionNumber offered = ParseVersion(facts.strOfferedVersion);
+        if (!rolledBack.IsLessThan(offered) && !rolledBack.IsGreaterThan(offered))
+            return EOfferVerdict::NotNewer;
+    }
     // The one signed exception to "never downgrade": whatever the packs say,
     // the recalled version goes back as an upgrade would.
     if (facts.bRecalled) {
@@ -80,6 +87,7 @@ COfferFacts OfferFactsOf(const CLocalUpdateInfo& local, const CRemoteUpdateInfo&
     facts.nOfferedPack = bProfessional ? offered.m_nServiceProPack : offered.m_nServicePack;
     facts.nCanUpdate = offered.m_nCanUpdate;
     facts.strValidVersion = offered.m_strValidVersion;
+    facts.strRolledBackVersion = local.m_strRolledBack;
     // The description was judged already: with a pin, it is signed.
     facts.bRecalled = IsRecalled(local.m_strVersion, offered.m_strVersion, ReadRecall(offered), local.PinsPublisher());
     return facts;

@@ -13,6 +13,8 @@ struct COfferFacts {
     CString strValidVersion;
     // A signed recall names the installed version (IsRecalled): the older offer counts as newer.
     bool bRecalled = false;
+    // A version the launcher put back because it did not start here: never offered again.
+    CString strRolledBackVersion;
 };
 
 enum class EOfferVerdict {

@@ -4,6 +4,7 @@
 #include "base/UpdateLog.h"
 
 #include "description/RemoteUpdateInfo.h"
+#include "description/VersionNumber.h"
 #include "install/DownloadWait.h"
 #include "install/PackageCheck.h"
 #include "manager/ProgressFigures.h"
@@ -25,16 +26,29 @@ CString PackageFailureReason(HRESULT hr)
     return CString(L"the transfer failed or brought no whole cabinet: ") + LoggedResult(hr).c_str();
 }
 
-HRESULT DownloadOfferedPackage(const CRemoteUpdateInfo& offered, bool bProfessional, bool bPinned,
+PackageKind ChoosePackageKind(const CRemoteUpdateInfo& offered, bool bProfessional, const CString& installedVersion,
+                              bool bAppliesDeltas)
+{
+    const CString base = offered.GetDeltaBase();
+    if (!bAppliesDeltas || !IsVersionText(base.Str()) || !IsVersionText(installedVersion.Str()) ||
+        offered.GetPackageURL(bProfessional, PackageKind::Delta).IsEmpty())
+        return PackageKind::Full;
+    const CVersionNumber from = ParseVersion(base);
+    const CVersionNumber installed = ParseVersion(installedVersion);
+    return from.IsLessThan(installed) || from.IsGreaterThan(installed) ? PackageKind::Full : PackageKind::Delta;
+}
+
+HRESULT DownloadOfferedPackage(const CRemoteUpdateInfo& offered, bool bProfessional, PackageKind kind, bool bPinned,
                                LPCWSTR pszPath, IUpdateEventSink* pSink)
 {
-    const CString url = offered.GetPackageURL(bProfessional);
-    const ULONGLONG nStatedSize = offered.GetPackageSize(bProfessional);
+    const CString url = offered.GetPackageURL(bProfessional, kind);
+    const ULONGLONG nStatedSize = offered.GetPackageSize(bProfessional, kind);
     if (url.IsEmpty())
         return E_INVALIDARG;
+    UpdateLog(L"package: the ", kind == PackageKind::Delta ? L"delta" : L"full", L" package from ", LoggedAddress(url.Str()));
 
     // A digest that is there must be one: a garbled value is no way to skip the check.
-    const CString digestText = offered.GetPackageDigest(bProfessional);
+    const CString digestText = offered.GetPackageDigest(bProfessional, kind);
     Sha256Digest digest = {};
     if (!digestText.IsEmpty() && !ParseSha256Hex(digestText.Str(), digest))
         return TRUST_E_BAD_DIGEST;

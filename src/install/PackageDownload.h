@@ -2,11 +2,11 @@
 // its size, and its digest when it names one (always under a pinned key or root).
 #pragma once
 
+#include "description/RemoteUpdateInfo.h"
 #include "framework/AfxString.h"
 
 #include <windows.h>
 
-class CRemoteUpdateInfo;
 class IUpdateEventSink;
 
 // Downloads the edition's package into pszPath, telling the sink of its
@@ -17,5 +17,11 @@ class IUpdateEventSink;
 // Why the package was not had, in words for the update log.
 CString PackageFailureReason(HRESULT hr);
 
-HRESULT DownloadOfferedPackage(const CRemoteUpdateInfo& offered, bool bProfessional, bool bPinned,
+HRESULT DownloadOfferedPackage(const CRemoteUpdateInfo& offered, bool bProfessional, PackageKind kind, bool bPinned,
                                LPCWSTR pszPath, IUpdateEventSink* pSink);
+
+// The delta only for the caller that applies one (the launcher), over exactly
+// the version it was made from, and when the description names where it lies;
+// otherwise the full package.
+PackageKind ChoosePackageKind(const CRemoteUpdateInfo& offered, bool bProfessional, const CString& installedVersion,
+                              bool bAppliesDeltas);

@@ -90,6 +90,8 @@ HRESULT CUpdateManager::CheckUpdate(CCommandLineUpdate* pCmd)
     AfxSetSilentCheck(bSilent);
     // A staged rollout reaches only some installations out of a person's sight.
     m_fileManager.m_checkKind = bSilent ? ECheckKind::Silent : ECheckKind::Interactive;
+    // A host that unpacks the package itself with the extraction command never gets a delta.
+    m_fileManager.m_bAppliesDeltas = pCmd->m_bAppliesDeltas && !pCmd->m_bFullPackage;
     // The flag speaks of the last check: a process that checks again later
     // must not keep hiding a standard update behind an old professional offer.
     m_bProOffer = 0;

@@ -190,6 +190,10 @@ void CDlgUpdateStatus::ShowOffer(CUpdateManager& manager, HRESULT hr)
     SetNewsText(description);
     ShowNewsPage(&manager, description);
     m_hrResult = hr;
+    // The launcher's second round after a delta it could not apply: the person
+    // pressed Install already and is not asked again.
+    if (m_pCmdLine && m_pCmdLine->m_bFullPackage)
+        StartInstall();
 }
 
 void CDlgUpdateStatus::ShowNoOffer(CUpdateManager& manager, HRESULT hr)

@@ -4,14 +4,6 @@
 
 namespace {
 
-std::string_view Trim(std::string_view text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return std::string_view();
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 char AsciiLower(char ch)
 {
     return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch;
@@ -23,11 +15,19 @@ bool SectionNameOf(std::string_view line, std::string_view& name)
     if (line.empty() || line.front() != '[')
         return false;
     const size_t close = line.find(']');
-    name = Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+    name = TrimProfileBlanks(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
     return true;
 }
 
 } // namespace
+
+std::string_view TrimProfileBlanks(std::string_view text)
+{
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return std::string_view();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
 
 bool EqualsAsciiNoCase(std::string_view a, std::string_view b)
 {
@@ -49,7 +49,7 @@ SectionRead ReadProfileSection(std::string_view fileBytes, std::string_view sect
         start = end + 1;
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        line = Trim(line);
+        line = TrimProfileBlanks(line);
         std::string_view name;
         if (SectionNameOf(line, name)) {
             bInside = EqualsAsciiNoCase(name, section);
@@ -63,12 +63,12 @@ SectionRead ReadProfileSection(std::string_view fileBytes, std::string_view sect
         const size_t equals = line.find('=');
         if (equals == std::string_view::npos)
             continue;
-        const std::string_view key = Trim(line.substr(0, equals));
+        const std::string_view key = TrimProfileBlanks(line.substr(0, equals));
         if (key.empty())
             continue;
         if (FindSectionValue(read, key))
             return SectionRead::Ambiguous;
-        read.emplace_back(key, Trim(line.substr(equals + 1)));
+        read.emplace_back(key, TrimProfileBlanks(line.substr(equals + 1)));
     }
     if (!bFound)
         return SectionRead::Absent;

@@ -22,3 +22,6 @@ SectionRead ReadProfileSection(std::string_view fileBytes, std::string_view sect
 const std::string* FindSectionValue(const SectionValues& values, std::string_view key);
 
 bool EqualsAsciiNoCase(std::string_view a, std::string_view b);
+
+// text without the spaces and tabs around it, as the profile reader trims keys and values.
+std::string_view TrimProfileBlanks(std::string_view text);

@@ -328,7 +328,7 @@ TEST_F(VerifiedUpdate, TheLogSaysWhyForEveryDecisionAndHoldsNoSecret)
          {"package: its SHA-256 is ", "no package: refused, its SHA-256 is not the one the description names"}},
         {"no publisher key", with([](Serving& s) { s.bSigned = false; s.version = "1.0"; }), unsignedRecord + kLogOn,
          false,
-         {"taken without a signature check, the record names no PublisherKey"}},
+         {"taken without a signature check, the record pins no PublisherKey or PublisherRoot"}},
         {"no server", Serving(), "", true, {"/check&version=1.0&SP=3: 0x8007", "description: none from http://"}},
         {"off by default", Serving(), m_record, false, {}},
     };

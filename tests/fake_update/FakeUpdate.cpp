@@ -5,6 +5,11 @@
 //   [Fake] UpdateMain=<result, e.g. 0 or 0x80004004>
 //          EndHost=1      end the process named after /pid, as the library does
 //          Command=<what GetUpdates hands back>
+//          Confirm=0      NotifyEvent(0) does not confirm that the new release runs
+//          FailLoadAfterUpdate=1  a host started with "/updated" fails to load it, as
+//                         a release with a broken DLL fails at start
+#include "base/UpdateConfirmation.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -71,8 +76,11 @@ void EndHost(const LPCWSTR* argv, int argc)
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID)
 {
-    if (reason == DLL_PROCESS_ATTACH)
+    if (reason == DLL_PROCESS_ATTACH) {
         g_hModule = hInstance;
+        if (Setting(L"FailLoadAfterUpdate") == L"1" && std::wcsstr(::GetCommandLineW(), L"/updated"))
+            return FALSE;
+    }
     return TRUE;
 }
 
@@ -101,6 +109,10 @@ extern "C" HRESULT WINAPI GetUpdates(LPWSTR buffer, int length)
 extern "C" HRESULT WINAPI NotifyEvent(int event, int, int)
 {
     Record(L"NotifyEvent " + std::to_wstring(event));
+    if (event == 0 && Setting(L"Confirm") != L"0") {
+        const std::wstring dll = Beside(L"");
+        SignalReleaseConfirmed(dll.substr(0, dll.size() - 1));
+    }
     return S_OK;
 }
 

@@ -30,6 +30,8 @@ enum class Before {
     SwapEnded,        // an earlier launcher was ended between two moves
     ExtractorPlanted, // a stand-in extrac32.exe in the program folder and in the launcher's current folder
     JournalPlanted,   // a journal in the update folder names a program file and the library's record
+    CrashesAtStart,   // the new release fails to load its DLL
+    NeverConfirms,    // the new release runs but its completion call does not confirm; the record gives it 3 s
 };
 
 struct UpdateCase {
@@ -42,6 +44,7 @@ struct UpdateCase {
     const wchar_t* restartedAs;  // the version of a new host process, or null
     const char* notifiedBy;      // the program that calls NotifyEvent(0), or null
     bool applied;                // the folder holds exactly the package's files; otherwise exactly what it held
+    bool rolledBack = false;     // ... what it held, without the package, and the record names 1.1 rolled back
 };
 
 // A sample installation whose folder name needs quoting and holds the
@@ -115,6 +118,12 @@ protected:
         ::WritePrivateProfileStringW(L"Fake", L"UpdateMain", c.updateResult, ini.c_str());
         ::WritePrivateProfileStringW(L"Fake", L"EndHost", c.endHost ? L"1" : L"0", ini.c_str());
         ::WritePrivateProfileStringW(L"Fake", L"Command", command.c_str(), ini.c_str());
+        ::WritePrivateProfileStringW(L"Fake", L"FailLoadAfterUpdate", c.before == Before::CrashesAtStart ? L"1" : L"0", ini.c_str());
+        ::WritePrivateProfileStringW(L"Fake", L"Confirm", c.before == Before::NeverConfirms ? L"0" : L"1", ini.c_str());
+        // The version being installed, as the library's check records it.
+        ::WritePrivateProfileStringW(L"Update", L"Version", L"1.1", In(L"update\\update.log").c_str());
+        if (c.before == Before::NeverConfirms)
+            ::WritePrivateProfileStringW(L"Update", L"ConfirmWithin", L"3", In(L"update\\update.log").c_str());
         if (c.before == Before::PackageBroken)
             std::filesystem::resize_file(Package(), std::filesystem::file_size(Package()) - 100);
         if (c.before == Before::ExtractorPlanted) {
@@ -187,6 +196,10 @@ TEST_F(LauncherUpdate, AppliesThePackageWhollyOrNotAtAllAndNeverStrandsTheHost)
          Before::ExtractorPlanted, true, kExitUpdated, L"1.1", "host.exe", true},
         {"a journal planted in the update folder: nothing deleted", L"0x80004004", false, Before::JournalPlanted,
          false, kExitCancelled, nullptr, nullptr, false},
+        {"the new release crashes at start: the old one is back and started", L"0", true, Before::CrashesAtStart,
+         true, kExitRolledBack, L"1.0", nullptr, false, true},
+        {"the new release misses its deadline: ended, the old one is back and started", L"0", true,
+         Before::NeverConfirms, true, kExitRolledBack, L"1.0", "host.exe", false, true},
     };
     for (const UpdateCase& c : cases) {
         TearDown();
@@ -231,7 +244,14 @@ TEST_F(LauncherUpdate, AppliesThePackageWhollyOrNotAtAllAndNeverStrandsTheHost)
         }
         EXPECT_EQ(L"", PlantedMarks()) << c.name;
         // Exactly: no staging, backup or journal is left either way.
-        const FolderSnapshot expected = c.applied ? Applied(before) : before;
+        FolderSnapshot expected = c.applied ? Applied(before) : before;
+        if (c.rolledBack) {
+            wchar_t version[32] = {};
+            ::GetPrivateProfileStringW(L"Update", L"RolledBack", L"", version, 32, In(L"update\\update.log").c_str());
+            EXPECT_STREQ(L"1.1", version) << c.name;
+            expected.erase(L"update\\update.cab");  // the package that failed goes with the rollback
+            expected[L"update\\update.log"] = Contents()[L"update\\update.log"];
+        }
         EXPECT_TRUE(expected == Contents()) << c.name << ":" << Differences(expected, Contents());
         if (host) {
             EXPECT_EQ(c.endHost, host->WaitForExit(0)) << c.name;

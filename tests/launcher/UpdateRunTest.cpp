@@ -23,6 +23,11 @@ public:
     bool packageExists = true;
     bool hostGone = true;
     bool startSucceeds = true;
+    bool writable = true;
+    ElevationResult elevation = ElevationResult::Done;
+    bool hasDeadline = false;
+    NewHostWatch watch = {true, true, false, 0};
+    bool rollBackSucceeds = true;
     std::wstring heldFile;
     std::vector<std::wstring> calls;
 
@@ -49,13 +54,42 @@ public:
         calls.push_back(L"exists " + path);
         return packageExists;
     }
-    bool ApplyPackage(const ExtractionTarget& target, std::wstring& held) override
+    bool MayWriteFolder(const std::wstring& folder) override
+    {
+        calls.push_back(L"may write " + folder);
+        return writable;
+    }
+    bool ApplyPackage(const ExtractionTarget& target) override
     {
         calls.push_back(L"apply " + target.package + L" to " + target.folder);
-        held = heldFile;
         return applies;
     }
+    std::wstring HeldFile() override { return heldFile; }
     void TellFileHeld(const std::wstring& name) override { calls.push_back(L"tell held " + name); }
+    ElevationResult ApplyElevated(const ExtractionTarget& target) override
+    {
+        calls.push_back(L"elevate " + target.package + L" to " + target.folder);
+        return elevation;
+    }
+    bool ReadConfirmDeadline(DWORD& seconds) override
+    {
+        seconds = 5;
+        return hasDeadline;
+    }
+    NewHostWatch StartAndWatch(const std::wstring& program, const std::wstring& commandLine, DWORD waitMs) override
+    {
+        EXPECT_EQ(kHost, program);
+        calls.push_back(L"watch " + commandLine + L" for " + std::to_wstring(waitMs));
+        return watch;
+    }
+    void EndNewHost() override { calls.push_back(L"end new host"); }
+    void KeepNewRelease() override { calls.push_back(L"keep"); }
+    bool RollBackRelease(bool elevated) override
+    {
+        calls.push_back(elevated ? L"roll back elevated" : L"roll back");
+        return rollBackSucceeds;
+    }
+    void Tell(const std::wstring&) override { calls.push_back(L"tell"); }
     bool Start(const std::wstring& program, const std::wstring& commandLine) override
     {
         EXPECT_EQ(kHost, program);
@@ -68,7 +102,10 @@ public:
 const std::wstring kWaitLong = L"wait " + std::to_wstring(kHostExitWaitMs);
 const std::wstring kExists = L"exists C:\\Program Files\\App\\update\\update.cab";
 const std::wstring kApply = L"apply C:\\Program Files\\App\\update\\update.cab to C:\\Program Files\\App";
-const std::wstring kRestartUpdated = L"start \"C:\\Program Files\\R&D\\host.exe\" /updated";
+const std::wstring kMayWrite = L"may write C:\\Program Files\\App";
+const std::wstring kElevate = L"elevate C:\\Program Files\\App\\update\\update.cab to C:\\Program Files\\App";
+const std::wstring kWatch = L"watch \"C:\\Program Files\\R&D\\host.exe\" /updated for " + std::to_wstring(kStartWatchMs);
+const std::wstring kWatchDeadline = L"watch \"C:\\Program Files\\R&D\\host.exe\" /updated for 5000";
 const std::wstring kRestartPlain = L"start \"C:\\Program Files\\R&D\\host.exe\"";
 
 struct RunCase {
@@ -82,12 +119,43 @@ struct RunCase {
 TEST(LauncherRun, RecoversAppliesRestartsAndNeverStrandsTheHost)
 {
     const RunCase cases[] = {
-        {"updated", [](FakeSteps&) {}, kHost, kExitUpdated,
-         {L"update", L"command", kWaitLong, kExists, kApply, kRestartUpdated}},
+        {"updated and confirmed", [](FakeSteps&) {}, kHost, kExitUpdated,
+         {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply, kWatch, L"keep"}},
         {"no host named: the update is finished here", [](FakeSteps&) {}, L"", kExitUpdated,
-         {L"update", L"command", kWaitLong, kExists, kApply, L"complete"}},
-        {"host cannot be started again", [](FakeSteps& s) { s.startSucceeds = false; }, kHost, kExitRestartFailed,
-         {L"update", L"command", kWaitLong, kExists, kApply, kRestartUpdated}},
+         {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply, L"complete", L"keep"}},
+        {"new host cannot be started: rolled back, the old one started",
+         [](FakeSteps& s) { s.watch = {}; }, kHost, kExitRolledBack,
+         {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply, kWatch, L"roll back", kRestartPlain}},
+        {"new host crashed at start: rolled back", [](FakeSteps& s) { s.watch = {true, false, true, 0xC0000135}; },
+         kHost, kExitRolledBack,
+         {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply, kWatch, L"roll back", kRestartPlain}},
+        {"new host ended normally without confirming: kept", [](FakeSteps& s) { s.watch = {true, false, true, 1}; },
+         kHost, kExitUpdated, {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply, kWatch, L"keep"}},
+        {"no deadline, new host runs on without confirming: kept", [](FakeSteps& s) { s.watch = {true, false, false, 0}; },
+         kHost, kExitUpdated, {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply, kWatch, L"keep"}},
+        {"deadline missed: the new host is ended and rolled back",
+         [](FakeSteps& s) { s.watch = {true, false, false, 0}; s.hasDeadline = true; }, kHost, kExitRolledBack,
+         {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply, kWatchDeadline, L"end new host", L"roll back",
+          kRestartPlain}},
+        {"rollback cut short: left to the next run, no host started",
+         [](FakeSteps& s) { s.watch = {true, false, true, 0xC0000005}; s.rollBackSucceeds = false; }, kHost,
+         kExitRollBackFailed, {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply, kWatch, L"roll back"}},
+        {"old host cannot be started after the rollback",
+         [](FakeSteps& s) { s.watch = {true, false, true, 0xC0000005}; s.startSucceeds = false; }, kHost,
+         kExitRestartFailed,
+         {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply, kWatch, L"roll back", kRestartPlain}},
+        {"folder not writable: applied elevated", [](FakeSteps& s) { s.writable = false; }, kHost, kExitUpdated,
+         {L"update", L"command", kWaitLong, kExists, kMayWrite, kElevate, kWatch, L"keep"}},
+        {"folder not writable, new host crashed: rolled back elevated",
+         [](FakeSteps& s) { s.writable = false; s.watch = {true, false, true, 0xC0000142}; }, kHost, kExitRolledBack,
+         {L"update", L"command", kWaitLong, kExists, kMayWrite, kElevate, kWatch, L"roll back elevated", kRestartPlain}},
+        {"elevation declined: told, old host started, nothing applied",
+         [](FakeSteps& s) { s.writable = false; s.elevation = ElevationResult::Declined; }, kHost,
+         kExitElevationDeclined,
+         {L"update", L"command", kWaitLong, kExists, kMayWrite, kElevate, L"tell", L"wait 0", kRestartPlain}},
+        {"elevated apply failed: old host started",
+         [](FakeSteps& s) { s.writable = false; s.elevation = ElevationResult::Failed; }, kHost,
+         kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, kMayWrite, kElevate, L"wait 0", kRestartPlain}},
         {"usage", [](FakeSteps& s) { s.update = E_INVALIDARG; }, kHost, kExitUsage, {L"update"}},
         {"cancelled", [](FakeSteps& s) { s.update = E_ABORT; }, kHost, kExitCancelled, {L"update"}},
         {"check failed", [](FakeSteps& s) { s.update = E_FAIL; }, kHost, kExitUpdateFailed, {L"update"}},
@@ -107,14 +175,15 @@ TEST(LauncherRun, RecoversAppliesRestartsAndNeverStrandsTheHost)
          {L"update", L"command", L"wait 0"}},
         {"package not applied: host started again as it was, update not finished",
          [](FakeSteps& s) { s.applies = false; }, kHost, kExitExtractionFailed,
-         {L"update", L"command", kWaitLong, kExists, kApply, L"wait 0", kRestartPlain}},
+         {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply, L"wait 0", kRestartPlain}},
         {"package missing: nothing is staged", [](FakeSteps& s) { s.packageExists = false; }, kHost,
          kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, L"wait 0", kRestartPlain}},
         {"package not applied without a host: not finished", [](FakeSteps& s) { s.applies = false; }, L"",
-         kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, kApply}},
+         kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply}},
         {"a file held by another process: the host started again, then the person told",
          [](FakeSteps& s) { s.applies = false; s.heldFile = L"lib\\core.dll"; }, kHost, kExitExtractionFailed,
-         {L"update", L"command", kWaitLong, kExists, kApply, L"wait 0", kRestartPlain, L"tell held lib\\core.dll"}},
+         {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply, L"wait 0", kRestartPlain,
+          L"tell held lib\\core.dll"}},
     };
     for (const RunCase& c : cases) {
         FakeSteps steps;

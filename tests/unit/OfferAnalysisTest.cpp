@@ -39,6 +39,7 @@ TEST(OfferVerdict, FollowsVersionsPacksAndMinimum)
         LPCWSTR valid;
         EOfferVerdict verdict;
         bool recalled = false;  // a signed recall names the installed version
+        LPCWSTR rolledBack = L"";  // a version the launcher put back here
     } cases[] = {
         {L"1.0.0.0", 3, L"1.0.0.0", 3, 1, L"", EOfferVerdict::NotNewer},
         {L"1.0.0.0", 3, L"1.0.0.0", 4, 0, L"", EOfferVerdict::Applies},  // a service pack ignores CanUpdate
@@ -65,6 +66,13 @@ TEST(OfferVerdict, FollowsVersionsPacksAndMinimum)
         {L"2.1", 5, L"2.0.3", 3, 0, L"", EOfferVerdict::Elsewhere, true},
         {L"2.1", 5, L"2.0.3", 3, 1, L"2.1", EOfferVerdict::Applies, true},
         {L"2.1", 5, L"2.0.3", 3, 1, L"2.1.1", EOfferVerdict::TooOld, true},
+        // A version that did not start here is not offered again, under any
+        // text of its number, nor by a recall; any other version is.
+        {L"1.0", 1, L"1.1", 2, 1, L"", EOfferVerdict::NotNewer, false, L"1.1"},
+        {L"1.0", 1, L"1.1.0.0", 2, 1, L"", EOfferVerdict::NotNewer, false, L"1.1"},
+        {L"2.1", 5, L"2.0.3", 3, 1, L"", EOfferVerdict::NotNewer, true, L"2.0.3"},
+        {L"1.0", 1, L"1.2", 2, 1, L"", EOfferVerdict::Applies, false, L"1.1"},
+        {L"1.0", 1, L"1.1", 2, 1, L"", EOfferVerdict::Applies, false, L"1.2"},
     };
     for (const auto& c : cases) {
         COfferFacts facts;
@@ -75,6 +83,7 @@ TEST(OfferVerdict, FollowsVersionsPacksAndMinimum)
         facts.nCanUpdate = c.canUpdate;
         facts.strValidVersion = c.valid;
         facts.bRecalled = c.recalled;
+        facts.strRolledBackVersion = c.rolledBack;
         EXPECT_STREQ(VerdictName(c.verdict), VerdictName(JudgeOffer(facts)))
             << c.installed << " sp" << c.installedPack << " -> " << c.offered << " sp" << c.offeredPack
             << " can " << c.canUpdate << " min " << c.valid;
@@ -111,6 +120,15 @@ TEST_F(OfferAnalysis, AnApplyingOfferIsRecorded)
     EXPECT_STREQ(L"1.0.0.0", Recorded(L"Version"));
     EXPECT_STREQ(L"line one+line two", Recorded(L"Info"));
     EXPECT_TRUE(Effects().messages.empty());
+}
+
+TEST_F(OfferAnalysis, ARolledBackVersionIsNotOfferedAgainButANewerOneIs)
+{
+    Install("Version=1.0\r\nServicePack=3\r\nOEMClientName=Acme\r\n[Update]\r\nVersion=1.1\r\nRolledBack=1.1\r\n");
+    Offer("MajorVerson=1.1\r\nServicePack=4\r\nCanUpdate=1\r\n");
+    EXPECT_EQ(0, m_manager.Analyse(false));
+    Offer("MajorVerson=1.2\r\nServicePack=5\r\nCanUpdate=1\r\n");
+    EXPECT_EQ(1, m_manager.Analyse(false));
 }
 
 TEST_F(OfferAnalysis, NothingNewWritesNothing)

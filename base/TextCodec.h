@@ -1,4 +1,4 @@
-// Conversions between the tool's wide text and the bytes of its files, strict
+// Conversions between wide text and the bytes of files, strict
 // in both directions: a character that would change on the way is an error.
 #pragma once
 
