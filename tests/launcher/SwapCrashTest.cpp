@@ -28,13 +28,23 @@ struct SwapCase {
     const char* name;
     ReleaseFiles old;      // installed
     ReleaseFiles package;  // the new release's changed and added files
+    bool rolledBack;       // the new release failed to start: the swap kept its backup, then put the old one back
 };
+
+// The whole course, as far as the kill lets it run.
+bool RunSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package, bool rolledBack)
+{
+    if (!rolledBack)
+        return StageAndSwap(files, folders, package);
+    return StageAndSwap(files, folders, package, AfterCommit::AwaitConfirmation) &&
+           RollBackSwappedRelease(files, folders);
+}
 
 // 64 files over three levels of folders; the new release changes 48 of them
 // and adds 18, some in folders of their own.
 SwapCase ManyFiles()
 {
-    SwapCase c = {"a release pair with many files", {}, {}};
+    SwapCase c = {"a release pair with many files", {}, {}, false};
     for (unsigned i = 0; i < 64; ++i) {
         const std::wstring name = L"lib" + std::to_wstring(i % 4) + L"\\part" + std::to_wstring(i % 3) + L"\\file" +
                                   std::to_wstring(i) + L".dat";
@@ -45,6 +55,24 @@ SwapCase ManyFiles()
     for (unsigned i = 0; i < 18; ++i)
         c.package[L"added" + std::to_wstring(i % 3) + L"\\deep\\new" + std::to_wstring(i) + L".dat"] = Bytes(2000 + i, 50);
     return c;
+}
+
+ReleaseFiles Replaced()
+{
+    return {{L"host.exe", Bytes(10, 300)}, {L"a.txt", Bytes(11, 64)}, {L"lib\\core.dll", Bytes(12, 120)},
+            {L"lib\\deep\\x.dat", Bytes(13, 0)}, {L"same size.bin", Bytes(14, 77)}};
+}
+
+ReleaseFiles Replacing()
+{
+    return {{L"host.exe", Bytes(20, 310)}, {L"a.txt", Bytes(21, 0)}, {L"lib\\core.dll", Bytes(22, 4000)},
+            {L"lib\\deep\\x.dat", Bytes(23, 9)}, {L"same size.bin", Bytes(24, 77)}};
+}
+
+ReleaseFiles Added(ReleaseFiles files)
+{
+    files[L"plugins\\new\\x.dll"] = Bytes(30, 33);
+    return files;
 }
 
 class SwapCrash : public ::testing::Test {
@@ -86,13 +114,11 @@ TEST_F(SwapCrash, KilledAtAnyFileOperationTheNextLauncherLeavesTheOldReleaseOrTh
           {L"docs\\readme.txt", Bytes(4, 40)},
           {L"docs\\img\\logo.bin", Bytes(5, 70)},
           {L"plugins\\a\\b\\c.dll", Bytes(6, 10)},
-          {L"new.txt", Bytes(7, 1)}}},
-        {"a package that replaces files",
-         {{L"host.exe", Bytes(10, 300)}, {L"a.txt", Bytes(11, 64)}, {L"lib\\core.dll", Bytes(12, 120)},
-          {L"lib\\deep\\x.dat", Bytes(13, 0)}, {L"same size.bin", Bytes(14, 77)}},
-         {{L"host.exe", Bytes(20, 310)}, {L"a.txt", Bytes(21, 0)}, {L"lib\\core.dll", Bytes(22, 4000)},
-          {L"lib\\deep\\x.dat", Bytes(23, 9)}, {L"same size.bin", Bytes(24, 77)}}},
+          {L"new.txt", Bytes(7, 1)}},
+         false},
+        {"a package that replaces files", Replaced(), Replacing(), false},
         ManyFiles(),
+        {"a package that replaces and adds, rolled back after its commit", Replaced(), Added(Replacing()), true},
     };
     int points = 0, endedOld = 0, endedNew = 0, recoveryCuts = 0;
     for (const SwapCase& c : cases) {
@@ -102,10 +128,14 @@ TEST_F(SwapCrash, KilledAtAnyFileOperationTheNextLauncherLeavesTheOldReleaseOrTh
         const FolderSnapshot newRelease = Overlaid(oldRelease, Source());
         ASSERT_NE(oldRelease, newRelease) << c.name;
 
-        CKilledAtOperation counted(-1);
-        ASSERT_TRUE(StageAndSwap(counted, Folders(), InstalledPackage())) << c.name;
-        ASSERT_TRUE(newRelease == Snapshot(Folder())) << c.name << ":" << Differences(newRelease, Snapshot(Folder()));
-        const int operations = counted.Operations();
+        const FolderSnapshot& whole = c.rolledBack ? oldRelease : newRelease;
+        int operations = 0;
+        {
+            CKilledAtOperation counted(-1);
+            ASSERT_TRUE(RunSwap(counted, Folders(), InstalledPackage(), c.rolledBack)) << c.name;
+            operations = counted.Operations();
+        }
+        ASSERT_TRUE(whole == Snapshot(Folder())) << c.name << ":" << Differences(whole, Snapshot(Folder()));
         std::error_code ignored;
         std::filesystem::remove_all(Extracted(), ignored);
         std::filesystem::create_directories(Extracted());
@@ -117,7 +147,7 @@ TEST_F(SwapCrash, KilledAtAnyFileOperationTheNextLauncherLeavesTheOldReleaseOrTh
             try {
                 CKilledAtOperation files(at);
                 files.ReuseExtraction(Extracted());
-                StageAndSwap(files, Folders(), InstalledPackage());
+                RunSwap(files, Folders(), InstalledPackage(), c.rolledBack);
             } catch (const ProcessKilled&) {
                 killed = true;
             }
