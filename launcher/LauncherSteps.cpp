@@ -2,6 +2,7 @@
 
 #include "HostProcess.h"
 #include "LaunchRequest.h"
+#include "LauncherMessage.h"
 #include "PackageSwap.h"
 #include "ProcessStart.h"
 #include "update.h"
@@ -91,7 +92,14 @@ bool CLauncherSteps::MayWriteFolder(const std::wstring& folder)
 bool CLauncherSteps::ApplyPackage(const ExtractionTarget& target)
 {
     m_folders = SwapFoldersFor(target.folder, FolderOf(target.package));
-    return StageAndSwap(m_files, m_folders, target.package, AfterCommit::AwaitConfirmation, &m_bDeltaBaseDiffered);
+    return StageAndSwap(m_files, m_folders, target.package, AfterCommit::AwaitConfirmation, &m_bDeltaBaseDiffered,
+                        &m_heldFile);
+}
+
+void CLauncherSteps::TellFileHeld(const std::wstring& heldFile)
+{
+    if (!m_silent)
+        ShowFileHeldMessage(ModuleFolder(nullptr), heldFile);
 }
 
 ElevationResult CLauncherSteps::ApplyElevated(const ExtractionTarget& target)

@@ -21,6 +21,8 @@ public:
     bool FileExists(const std::wstring& path) override;
     bool MayWriteFolder(const std::wstring& folder) override;
     bool ApplyPackage(const ExtractionTarget& target) override;
+    std::wstring HeldFile() override { return m_heldFile; }
+    void TellFileHeld(const std::wstring& heldFile) override;
     ElevationResult ApplyElevated(const ExtractionTarget& target) override;
     bool ReadConfirmDeadline(DWORD& seconds) override;
     NewHostWatch StartAndWatch(const std::wstring& program, const std::wstring& commandLine, DWORD waitMs) override;
@@ -42,4 +44,5 @@ private:
     SwapFolders m_folders;
     CHandle m_newHost;
     bool m_bDeltaBaseDiffered = false;
+    std::wstring m_heldFile;  // of the last ApplyPackage
 };

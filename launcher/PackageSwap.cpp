@@ -70,7 +70,7 @@ bool MakeBackupFolders(ISwapFiles& files, const SwapFolders& folders, const std:
 }
 
 bool SwapIn(ISwapFiles& files, const SwapFolders& folders, const std::vector<std::wstring>& order,
-            std::vector<JournalRecord>& done)
+            std::vector<JournalRecord>& done, std::wstring& heldFile)
 {
     if (!Record(files, done, {JournalAction::Began, folders.staging, {}}))
         return false;
@@ -98,8 +98,13 @@ bool SwapIn(ISwapFiles& files, const SwapFolders& folders, const std::vector<std
         JournalRecord backedUp = {JournalAction::BackedUp, relative, {}};
         if (state == FileState::File &&
             (!files.Fingerprint(target, backedUp.print) || !MakeBackupFolders(files, folders, relative, checked) ||
-             !Record(files, done, backedUp) || !files.Move(target, JoinPath(folders.backup, relative))))
+             !Record(files, done, backedUp)))
             return false;
+        if (state == FileState::File && !files.Move(target, JoinPath(folders.backup, relative))) {
+            if (files.HeldByAnother(target))
+                heldFile = relative;
+            return false;
+        }
         JournalRecord placed = {JournalAction::Placed, relative, {}};
         if (!IsFile(files.State(staged)) || !files.Fingerprint(staged, placed.print) || !Record(files, done, placed) ||
             !files.Move(staged, target))
@@ -303,10 +308,11 @@ Undo UndoFor(bool backedUp, OnDisk target, bool backupIsOriginal)
 }
 
 bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package, AfterCommit after,
-                  bool* pBaseDiffers)
+                  bool* pBaseDiffers, std::wstring* pHeldFile)
 {
     if (pBaseDiffers)
         *pBaseDiffers = false;
+    std::wstring held;
     // The names are checked before anything is unpacked: the extractor writes
     // "..\x" outside the staging folder.
     std::vector<CabinetEntry> entries;
@@ -343,8 +349,12 @@ bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstr
             if (pBaseDiffers)
                 *pBaseDiffers = delta == DeltaStaging::BaseDiffers;
         }
-        applied = applied && SwapIn(files, folders, SwapOrder(staged), done);
+        applied = applied && SwapIn(files, folders, SwapOrder(staged), done, held);
     }
+    if (!held.empty())
+        UpdateLog(L"swap: another process holds ", held);
+    if (pHeldFile)
+        *pHeldFile = held;
     UpdateLog(applied ? L"swap: every file is in place" : L"swap: unpacking or placing failed; rolled back");
     if (applied && after == AfterCommit::AwaitConfirmation) {
         files.RemoveTree(folders.staging);

@@ -94,9 +94,12 @@ enum class AfterCommit {
 // been moved back, or, should even that fail, the journal is kept for the next run).
 // after: whether the backup is kept for the new release's health check.
 // pBaseDiffers (when given) tells whether a delta package was not applied only
-// because a program file is not the one its patch was made from.
+// because a program file is not the one its patch was made from. pHeldFile
+// (when given) receives the name, relative to the program folder, of the file
+// that another process held so that the swap failed; empty otherwise.
 bool StageAndSwap(ISwapFiles& files, const SwapFolders& folders, const std::wstring& package,
-                  AfterCommit after = AfterCommit::Finish, bool* pBaseDiffers = nullptr);
+                  AfterCommit after = AfterCommit::Finish, bool* pBaseDiffers = nullptr,
+                  std::wstring* pHeldFile = nullptr);
 
 // The new release proved that it runs: the backup and journal of its
 // committed swap go. Anything else in the journal is left to the next run.

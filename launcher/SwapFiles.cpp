@@ -152,7 +152,26 @@ bool CSwapFiles::MakeFolder(const std::wstring& path)
 
 bool CSwapFiles::Move(const std::wstring& from, const std::wstring& to)
 {
-    return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) != FALSE;
+    // Short pauses first, as most holds are brief; kHeldRetryMs in all.
+    static const DWORD pausesMs[] = {100, 200, 400, 800, 1000, 1000, 1000, 500};
+    for (size_t tried = 0;; ++tried) {
+        if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED))
+            return true;
+        const DWORD error = ::GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || tried == ARRAYSIZE(pausesMs))
+            return false;
+        ::Sleep(pausesMs[tried]);
+    }
+}
+
+bool CSwapFiles::HeldByAnother(const std::wstring& path)
+{
+    // Moving needs delete access, which a handle opened without share-delete refuses to everyone else.
+    const HANDLE probe = ::CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const DWORD error = probe == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
+    const CHandle owned(probe);
+    return error == ERROR_SHARING_VIOLATION;
 }
 
 // By handle, and only where the platform reached the item itself: DeleteFileW

@@ -15,6 +15,10 @@
 // writes, moves or deletes through one.
 enum class FileState { Missing, File, ReadOnlyFile, Folder, Link };
 
+// How long, in all, a move waits for a file that another process holds: a
+// scanner or a preview lets go within moments, a running program does not.
+inline constexpr DWORD kHeldRetryMs = 5000;
+
 struct StagedFile {
     std::wstring path;  // relative to the folder listed
     ULONGLONG size = 0;
@@ -35,8 +39,12 @@ public:
     // Every file under folder, in no particular order.
     virtual std::vector<StagedFile> ListFiles(const std::wstring& folder) = 0;
     virtual bool MakeFolder(const std::wstring& path) = 0;
-    // Moves a file to a path that does not exist yet, copying where the volume differs.
+    // Moves a file to a path that does not exist yet, copying where the volume
+    // differs. A file that another process holds open without letting it be
+    // moved is tried again for about kHeldRetryMs before the move fails.
     virtual bool Move(const std::wstring& from, const std::wstring& to) = 0;
+    // Another process holds the file open so that it cannot be moved now.
+    virtual bool HeldByAnother(const std::wstring& path) = 0;
     // Removes a file, read-only or not, or a link as a link; never a link's target.
     virtual bool RemoveFile(const std::wstring& path) = 0;
     // Removes a folder only when it is empty and not a link.
@@ -66,6 +74,7 @@ public:
     std::vector<StagedFile> ListFiles(const std::wstring& folder) override;
     bool MakeFolder(const std::wstring& path) override;
     bool Move(const std::wstring& from, const std::wstring& to) override;
+    bool HeldByAnother(const std::wstring& path) override;
     bool RemoveFile(const std::wstring& path) override;
     bool RemoveFolder(const std::wstring& path) override;
     void RemoveTree(const std::wstring& path) override;

@@ -103,8 +103,15 @@ int RunLauncher(ILauncherSteps& steps, const std::wstring& hostPath)
         steps.Tell(kDeclinedText);
         return RestartAfterFailure(steps, hostPath, kExitElevationDeclined);
     }
-    if (outcome != ApplyOutcome::Done)
-        return RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
+    if (outcome != ApplyOutcome::Done) {
+        RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
+        // Once the old program is back, so that the box does not keep the person
+        // from it: why, and which file to free.
+        const std::wstring held = elevated ? std::wstring() : steps.HeldFile();
+        if (!held.empty())
+            steps.TellFileHeld(held);
+        return kExitExtractionFailed;
+    }
 
     UpdateLog(L"the package is applied; ", hostPath.empty() ? L"completing here" : L"restarting the host");
     if (hostPath.empty()) {

@@ -55,6 +55,12 @@ public:
     // replaced until KeepNewRelease or RollBackRelease; false when nothing of
     // it was applied.
     virtual bool ApplyPackage(const ExtractionTarget& target) = 0;
+    // After ApplyPackage failed: the program file that another process held,
+    // if that is why; empty otherwise.
+    virtual std::wstring HeldFile() { return std::wstring(); }
+    // Tells the person, unless the update runs silently, that the update was
+    // not installed because another program holds that file.
+    virtual void TellFileHeld(const std::wstring& heldFile) = 0;
     // The same through update.exe started again with an administrator's rights.
     virtual ElevationResult ApplyElevated(const ExtractionTarget& target) = 0;
     // [Update] ConfirmWithin of the installed record, in seconds; false without one.

@@ -1,7 +1,7 @@
 // vexmod.dll, the library's language library: its ordinal-1 factory hands out
 // a translator whose table comes from the UTF-8 files beside it (TableFiles.h).
 #include "TableFiles.h"
-#include "host/LanguageTranslater.h"
+#include "base/LanguageTranslater.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "framework/AfxHandle.h"
-#include "host/LanguageTranslater.h"
+#include "base/LanguageTranslater.h"
 
 class CModuleLoader {
 public:

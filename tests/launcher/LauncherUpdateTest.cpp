@@ -27,7 +27,6 @@ enum class Before {
     Installed,        // the package waits in the update folder
     PackageMissing,
     PackageBroken,    // cut short: the extractor stages only part of it, and reports success
-    PayloadHeldOpen,  // the third file to move is open without sharing
     SwapEnded,        // an earlier launcher was ended between two moves
     ExtractorPlanted, // a stand-in extrac32.exe in the program folder and in the launcher's current folder
     JournalPlanted,   // a journal in the update folder names a program file and the library's record
@@ -189,8 +188,6 @@ TEST_F(LauncherUpdate, AppliesThePackageWhollyOrNotAtAllAndNeverStrandsTheHost)
          kExitExtractionFailed, L"1.0", nullptr, false},
         {"package broken: nothing applied", L"0", true, Before::PackageBroken, true, kExitExtractionFailed, L"1.0",
          nullptr, false},
-        {"third file in use: rolled back, host started again as it was", L"0", true, Before::PayloadHeldOpen, true,
-         kExitExtractionFailed, L"1.0", nullptr, false},
         {"an ended launcher's swap: rolled back by the next run, even a cancelled one", L"0x80004004", false,
          Before::SwapEnded, false, kExitCancelled, nullptr, nullptr, false},
         {"cancelled: host left running", L"0x80004004", false, Before::Installed, true, kExitCancelled, nullptr,
@@ -213,10 +210,6 @@ TEST_F(LauncherUpdate, AppliesThePackageWhollyOrNotAtAllAndNeverStrandsTheHost)
         if (c.before == Before::SwapEnded) {
             EXPECT_NE(before, Contents()) << "the ended launcher left nothing to roll back";
         }
-        // The test holds it as a program in use would: no sharing at all.
-        CHandle held;
-        if (c.before == Before::PayloadHeldOpen)
-            held.Reset(::CreateFileW(In(L"payload.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         // Without /pid no host was ended: none runs (the files of one that
         // does are replaced all the same, but its backup stays until a later run).
         const bool hostRuns = c.namePid;
@@ -235,7 +228,6 @@ TEST_F(LauncherUpdate, AppliesThePackageWhollyOrNotAtAllAndNeverStrandsTheHost)
         ChildProcess launcher(launcherExe, BuildCommandLine(launcherExe, args), CurrentFolder());
         ASSERT_TRUE(launcher.WaitForExit(120000)) << c.name;
         EXPECT_EQ(c.exitCode, launcher.ExitCode()) << c.name;
-        held.Reset();
 
         HWND hRestarted = nullptr;
         if (c.restartedAs) {
@@ -270,6 +262,79 @@ TEST_F(LauncherUpdate, AppliesThePackageWhollyOrNotAtAllAndNeverStrandsTheHost)
         if (c.namePid) {
             EXPECT_NE(std::string::npos, Calls().find("update.exe SetUserProgramHWnd window")) << c.name;
         }
+    }
+}
+
+// A file of the program that another process holds is waited for a while;
+// then the whole swap is undone, the host started again as it was, and the
+// person told which file it was, unless the update runs silently.
+TEST_F(LauncherUpdate, AFileHeldByAnotherProcessIsWaitedForThenTheSwapIsUndone)
+{
+    const struct {
+        const char* name;
+        bool letGo;  // the holder ends once the swap has begun
+        bool silent;
+        DWORD exitCode;
+        const wchar_t* restartedAs;
+        const wchar_t* told;  // the message the person sees, or null
+    } cases[] = {
+        {"held for good: undone, started again as it was, the person told in their language", false, false,
+         kExitExtractionFailed, L"1.0",
+         L"Another program is using payload.txt, so the update was not installed. The program is still the version "
+         L"it was. Close that program, then check for updates again."},
+        {"held for good, silent: undone and started again without a word", false, true, kExitExtractionFailed, L"1.0",
+         nullptr},
+        {"let go while the launcher waits: applied", true, false, kExitUpdated, L"1.1", nullptr},
+    };
+    const std::wstring bin = TestFolder() + L"\\..\\..\\bin\\";
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        Configure({c.name, L"0", true, Before::Installed, true, c.exitCode, c.restartedAs, nullptr, !c.letGo});
+        // The language library beside update.exe, told to speak English.
+        for (const wchar_t* name : {L"vexmod.dll", L"vexmod.en.txt"})
+            ASSERT_TRUE(::CopyFileW((bin + name).c_str(), In(name).c_str(), FALSE)) << c.name;
+        WriteTextFile(In(L"vexmod.ini"), "[Language]\r\nUse=en\r\n");
+        const FolderSnapshot before = Contents();
+
+        const std::wstring holderExe = TestFolder() + L"\\hold_file.exe";
+        auto holder = std::make_unique<ChildProcess>(holderExe, BuildCommandLine(holderExe, {In(L"payload.txt")}));
+        CSwapFiles files;
+        ASSERT_TRUE(WaitUntil([&] { return files.HeldByAnother(In(L"payload.txt")); })) << c.name;
+        const std::wstring hostExe = In(L"host.exe");
+        ChildProcess host(hostExe, BuildCommandLine(hostExe, {}), Folder());
+        ASSERT_NE(nullptr, WaitForWindowOf(host.Id(), kHostClass)) << c.name;
+
+        const std::wstring launcherExe = In(L"update.exe");
+        std::vector<std::wstring> args = {kUrl, L"/pid", std::to_wstring(host.Id())};
+        if (c.silent)
+            args.push_back(L"/s");
+        ChildProcess launcher(launcherExe, BuildCommandLine(launcherExe, args), CurrentFolder());
+        if (c.letGo) {
+            // payload.txt moves last: the journal's first record comes just before the first move.
+            EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(In(L"update.journal")) &&
+                                               std::filesystem::file_size(In(L"update.journal")) > 0; }))
+                << c.name;
+            ::Sleep(300);
+            holder.reset();
+        }
+        if (c.told) {
+            const HWND box = WaitForWindowOf(launcher.Id(), L"#32770");
+            ASSERT_NE(nullptr, box) << c.name;
+            EXPECT_EQ(c.told, MessageBoxText(box)) << c.name;
+            EXPECT_EQ(L"Update", WindowText(box)) << c.name;
+            PressButton(box, IDOK);
+        }
+        ASSERT_TRUE(launcher.WaitForExit(60000)) << c.name;
+        EXPECT_EQ(c.exitCode, launcher.ExitCode()) << c.name;
+        holder.reset();
+
+        HWND restarted = nullptr;
+        EXPECT_TRUE(WaitUntil([&] { return (restarted = OtherHostWindow(host.Id())) != nullptr; })) << c.name;
+        EXPECT_TRUE(WaitUntil([&] { return WindowText(restarted) == std::wstring(L"示例程序 ") + c.restartedAs; }))
+            << c.name;
+        const FolderSnapshot expected = c.letGo ? Applied(before) : before;
+        EXPECT_TRUE(expected == Contents()) << c.name << ":" << Differences(expected, Contents());
     }
 }
 

@@ -28,6 +28,7 @@ public:
     bool hasDeadline = false;
     NewHostWatch watch = {true, true, false, 0};
     bool rollBackSucceeds = true;
+    std::wstring heldFile;
     std::vector<std::wstring> calls;
 
     void RecoverInterruptedSwap() override { calls.push_back(L"recover"); }
@@ -63,6 +64,8 @@ public:
         calls.push_back(L"apply " + target.package + L" to " + target.folder);
         return applies;
     }
+    std::wstring HeldFile() override { return heldFile; }
+    void TellFileHeld(const std::wstring& name) override { calls.push_back(L"tell held " + name); }
     ElevationResult ApplyElevated(const ExtractionTarget& target) override
     {
         calls.push_back(L"elevate " + target.package + L" to " + target.folder);
@@ -177,6 +180,10 @@ TEST(LauncherRun, RecoversAppliesRestartsAndNeverStrandsTheHost)
          kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, L"wait 0", kRestartPlain}},
         {"package not applied without a host: not finished", [](FakeSteps& s) { s.applies = false; }, L"",
          kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply}},
+        {"a file held by another process: the host started again, then the person told",
+         [](FakeSteps& s) { s.applies = false; s.heldFile = L"lib\\core.dll"; }, kHost, kExitExtractionFailed,
+         {L"update", L"command", kWaitLong, kExists, kMayWrite, kApply, L"wait 0", kRestartPlain,
+          L"tell held lib\\core.dll"}},
     };
     for (const RunCase& c : cases) {
         FakeSteps steps;
