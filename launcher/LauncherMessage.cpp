@@ -65,13 +65,14 @@ std::wstring FillPlaceholder(const std::wstring& text, const std::wstring& argum
 
 } // namespace
 
-void ShowFileHeldMessage(const std::wstring& programFolder, const std::wstring& heldFile)
+void ShowLauncherMessage(const std::wstring& programFolder, LauncherNotice notice, const std::wstring& argument)
 {
+    const UINT id = notice == LauncherNotice::FileHeld ? IDS_FILE_HELD : IDS_NOT_PERMITTED;
     const CTranslation translated(programFolder);
     wchar_t title[256] = {};
     ::GetPrivateProfileStringW(L"Dialog", L"UpdateTitle", L"", title, ARRAYSIZE(title),
                                UpdateFileIn(programFolder, kRecordFileName).c_str());
     const std::wstring caption = title[0] ? std::wstring(title) : translated(LoadText(IDS_LAUNCHER_TITLE));
-    const std::wstring text = FillPlaceholder(translated(LoadText(IDS_FILE_HELD)), heldFile);
+    const std::wstring text = FillPlaceholder(translated(LoadText(id)), argument);
     ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
 }

@@ -5,6 +5,11 @@
 
 #include <string>
 
-// Tells that the update was not installed because another program holds
-// heldFile (relative to programFolder), and that the program is as it was.
-void ShowFileHeldMessage(const std::wstring& programFolder, const std::wstring& heldFile);
+// Why the launcher left the program as it was.
+enum class LauncherNotice {
+    FileHeld,      // another program holds a file of the program (the argument, relative to the folder)
+    NotPermitted,  // the person did not allow the program to be changed
+};
+
+// Tells the person the notice, its "%s" filled with argument.
+void ShowLauncherMessage(const std::wstring& programFolder, LauncherNotice notice, const std::wstring& argument);

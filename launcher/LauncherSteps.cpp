@@ -96,12 +96,6 @@ bool CLauncherSteps::ApplyPackage(const ExtractionTarget& target)
                         &m_heldFile);
 }
 
-void CLauncherSteps::TellFileHeld(const std::wstring& heldFile)
-{
-    if (!m_silent)
-        ShowFileHeldMessage(ModuleFolder(nullptr), heldFile);
-}
-
 ElevationResult CLauncherSteps::ApplyElevated(const ExtractionTarget& target)
 {
     // The elevated step applies only the installed layout, in its own folder.
@@ -188,8 +182,8 @@ void CLauncherSteps::CompleteUpdateHere()
     ::NotifyEvent(0, 0, 0);
 }
 
-void CLauncherSteps::Tell(const std::wstring& text)
+void CLauncherSteps::Tell(LauncherNotice notice, const std::wstring& argument)
 {
     if (!m_silent)
-        ::MessageBoxW(m_host.MainWindow(), text.c_str(), L"Update", MB_OK | MB_ICONWARNING);
+        ShowLauncherMessage(ModuleFolder(nullptr), notice, argument);
 }

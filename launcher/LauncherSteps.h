@@ -22,7 +22,6 @@ public:
     bool MayWriteFolder(const std::wstring& folder) override;
     bool ApplyPackage(const ExtractionTarget& target) override;
     std::wstring HeldFile() override { return m_heldFile; }
-    void TellFileHeld(const std::wstring& heldFile) override;
     ElevationResult ApplyElevated(const ExtractionTarget& target) override;
     bool ReadConfirmDeadline(DWORD& seconds) override;
     NewHostWatch StartAndWatch(const std::wstring& program, const std::wstring& commandLine, DWORD waitMs) override;
@@ -33,7 +32,7 @@ public:
     HRESULT RunFullUpdate() override;
     bool Start(const std::wstring& program, const std::wstring& commandLine) override;
     void CompleteUpdateHere() override;
-    void Tell(const std::wstring& text) override;
+    void Tell(LauncherNotice notice, const std::wstring& argument) override;
 
 private:
     const std::vector<std::wstring>& m_args;

@@ -7,10 +7,6 @@
 
 namespace {
 
-const wchar_t kDeclinedText[] =
-    L"The update was not installed: the permission to change the program was not given. "
-    L"The program has been started again as it was.";
-
 // The host was ended for an update that will not happen: start it again as it
 // was, so that the user is not left without it. A host that still runs is left alone.
 int RestartAfterFailure(ILauncherSteps& steps, const std::wstring& hostPath, int exitCode)
@@ -100,16 +96,17 @@ int RunLauncher(ILauncherSteps& steps, const std::wstring& hostPath)
     if (outcome == ApplyOutcome::BaseDiffers)
         outcome = ApplyFullPackage(steps, elevated);
     if (outcome == ApplyOutcome::Declined) {
-        steps.Tell(kDeclinedText);
-        return RestartAfterFailure(steps, hostPath, kExitElevationDeclined);
+        RestartAfterFailure(steps, hostPath, kExitElevationDeclined);
+        // Once the old program is back, so that the box does not keep the person from it.
+        steps.Tell(LauncherNotice::NotPermitted);
+        return kExitElevationDeclined;
     }
     if (outcome != ApplyOutcome::Done) {
         RestartAfterFailure(steps, hostPath, kExitExtractionFailed);
-        // Once the old program is back, so that the box does not keep the person
-        // from it: why, and which file to free.
+        // Why, and which file to free.
         const std::wstring held = elevated ? std::wstring() : steps.HeldFile();
         if (!held.empty())
-            steps.TellFileHeld(held);
+            steps.Tell(LauncherNotice::FileHeld, held);
         return kExitExtractionFailed;
     }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "ElevatedStep.h"
+#include "LauncherMessage.h"
 #include "ReleaseHealth.h"
 
 #include "base/ExtractionCommand.h"
@@ -58,9 +59,6 @@ public:
     // After ApplyPackage failed: the program file that another process held,
     // if that is why; empty otherwise.
     virtual std::wstring HeldFile() { return std::wstring(); }
-    // Tells the person, unless the update runs silently, that the update was
-    // not installed because another program holds that file.
-    virtual void TellFileHeld(const std::wstring& heldFile) = 0;
     // The same through update.exe started again with an administrator's rights.
     virtual ElevationResult ApplyElevated(const ExtractionTarget& target) = 0;
     // [Update] ConfirmWithin of the installed record, in seconds; false without one.
@@ -75,8 +73,8 @@ public:
     // Puts the previous release back (elevated: as the apply was) and records
     // the version as rolled back; false when it is not wholly back.
     virtual bool RollBackRelease(bool elevated) = 0;
-    // Tells the person, unless the update runs silently.
-    virtual void Tell(const std::wstring& text) = 0;
+    // Tells the person why the program was left as it was, unless the update runs silently.
+    virtual void Tell(LauncherNotice notice, const std::wstring& argument = std::wstring()) = 0;
     // After ApplyPackage failed: only because a delta package's patch met a
     // program file other than the one it was made from.
     virtual bool DeltaBaseDiffered() { return false; }

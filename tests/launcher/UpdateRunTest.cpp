@@ -65,7 +65,6 @@ public:
         return applies;
     }
     std::wstring HeldFile() override { return heldFile; }
-    void TellFileHeld(const std::wstring& name) override { calls.push_back(L"tell held " + name); }
     ElevationResult ApplyElevated(const ExtractionTarget& target) override
     {
         calls.push_back(L"elevate " + target.package + L" to " + target.folder);
@@ -89,7 +88,10 @@ public:
         calls.push_back(elevated ? L"roll back elevated" : L"roll back");
         return rollBackSucceeds;
     }
-    void Tell(const std::wstring&) override { calls.push_back(L"tell"); }
+    void Tell(LauncherNotice notice, const std::wstring& argument) override
+    {
+        calls.push_back(notice == LauncherNotice::FileHeld ? L"tell held " + argument : L"tell not permitted");
+    }
     bool Start(const std::wstring& program, const std::wstring& commandLine) override
     {
         EXPECT_EQ(kHost, program);
@@ -152,7 +154,7 @@ TEST(LauncherRun, RecoversAppliesRestartsAndNeverStrandsTheHost)
         {"elevation declined: told, old host started, nothing applied",
          [](FakeSteps& s) { s.writable = false; s.elevation = ElevationResult::Declined; }, kHost,
          kExitElevationDeclined,
-         {L"update", L"command", kWaitLong, kExists, kMayWrite, kElevate, L"tell", L"wait 0", kRestartPlain}},
+         {L"update", L"command", kWaitLong, kExists, kMayWrite, kElevate, L"wait 0", kRestartPlain, L"tell not permitted"}},
         {"elevated apply failed: old host started",
          [](FakeSteps& s) { s.writable = false; s.elevation = ElevationResult::Failed; }, kHost,
          kExitExtractionFailed, {L"update", L"command", kWaitLong, kExists, kMayWrite, kElevate, L"wait 0", kRestartPlain}},
