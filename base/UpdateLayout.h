@@ -9,15 +9,20 @@
 // In the program folder.
 inline constexpr wchar_t kUpdateFolderName[] = L"update";
 inline constexpr wchar_t kJournalFileName[] = L"update.journal";  // the launcher's swap journal
+// The launcher unpacks here, and keeps the files a swap replaced there: beside
+// the journal, where only those who may change the program can write, so that
+// nobody changes what it checked before it moves it in or back.
+inline constexpr wchar_t kStagingFolderName[] = L"update.staging";
+inline constexpr wchar_t kBackupFolderName[] = L"update.backup";
 
 // In the update folder.
 inline constexpr wchar_t kRecordFileName[] = L"update.log";       // the installed record
 inline constexpr wchar_t kDescriptionFileName[] = L"update.ini";  // the fetched description
 inline constexpr wchar_t kTrustFileName[] = L"update.trust";      // what the installation learnt of its publisher's keys
 inline constexpr wchar_t kPackageFileName[] = L"update.cab";      // the fetched package
-inline constexpr wchar_t kStagingFolderName[] = L"staging";       // the launcher unpacks here
-inline constexpr wchar_t kBackupFolderName[] = L"backup";         // the files a swap replaced
 inline constexpr wchar_t kOldJournalFileName[] = L"swap.journal"; // where earlier launchers kept theirs
+inline constexpr wchar_t kOldStagingFolderName[] = L"staging";    // and their staging
+inline constexpr wchar_t kOldBackupFolderName[] = L"backup";      // and their backup
 inline constexpr wchar_t kLogFileName[] = L"activity.log";        // why an update did what it did (UpdateLog.h)
 inline constexpr wchar_t kOldLogFileName[] = L"activity.old.log"; // the log before it reached its bound
 

@@ -226,8 +226,8 @@ SwapFolders SwapFoldersFor(const std::wstring& programFolder, const std::wstring
         return folders;
     folders.program = WithoutTrailingBackslash(programFolder);
     folders.update = WithoutTrailingBackslash(updateFolder);
-    folders.staging = JoinPath(folders.update, kStagingFolderName);
-    folders.backup = JoinPath(folders.update, kBackupFolderName);
+    folders.staging = JoinPath(folders.program, kStagingFolderName);
+    folders.backup = JoinPath(folders.program, kBackupFolderName);
     folders.journal = JoinPath(folders.program, kJournalFileName);
     folders.oldJournal = JoinPath(folders.update, kOldJournalFileName);
     return folders;
@@ -240,9 +240,11 @@ SwapFolders InstalledSwapFolders(const std::wstring& programFolder)
 
 bool IsPackageName(const std::wstring& name, const SwapFolders& folders)
 {
-    // A hostile cabinet may name "..\x", or a file of the library's such as "update\update.log".
+    // A hostile cabinet may name "..\x", a file of the library's such as
+    // "update\update.log", or one of the launcher's own.
     const std::wstring path = JoinPath(folders.program, name);
     return IsSafeRelativePath(name) && !IsInsideFolder(path, folders.update) && !IsInsideFolder(path, folders.journal) &&
+           !IsInsideFolder(path, folders.staging) && !IsInsideFolder(path, folders.backup) &&
            !IsInsideFolder(path, VerifiedPackagePath(folders));
 }
 
@@ -400,8 +402,11 @@ void FinishInterruptedSwap(ISwapFiles& files, const SwapFolders& folders)
     if (folders.program.empty() || !files.OpenJournal(folders.journal, journal))
         return;
     // An earlier launcher's journal names no fingerprints and lies where anyone
-    // who may write the update folder could have put it: nothing is undone by it.
+    // who may write the update folder could have put it: nothing is undone by
+    // it. Its staging and backup go, as they always went after a swap.
     files.RemoveFile(folders.oldJournal);
+    files.RemoveTree(JoinPath(folders.update, kOldStagingFolderName));
+    files.RemoveTree(JoinPath(folders.update, kOldBackupFolderName));
     const std::vector<JournalRecord> records = ParseJournal(journal, folders.staging);
     const JournalState state = StateOf(records);
     const bool keep = state.committed && !state.rollingBack;

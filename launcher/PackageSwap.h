@@ -32,8 +32,8 @@
 struct SwapFolders {
     std::wstring program;     // where the package's files go
     std::wstring update;      // the package's folder
-    std::wstring staging;     // update\staging
-    std::wstring backup;      // update\backup
+    std::wstring staging;     // program\update.staging
+    std::wstring backup;      // program\update.backup
     std::wstring journal;     // program\update.journal
     std::wstring oldJournal;  // update\swap.journal, where earlier launchers kept it
 };

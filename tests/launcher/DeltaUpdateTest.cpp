@@ -106,7 +106,7 @@ protected:
         EXPECT_STREQ(L"1.1", version);
         EXPECT_EQ(deltaFetches, Fetches(m_server, "/delta.cab"));
         EXPECT_EQ(fullFetches, Fetches(m_server, "/full.cab"));
-        EXPECT_FALSE(fs::exists(m_app / L"update" / L"staging"));
+        EXPECT_FALSE(fs::exists(m_app / L"update.staging"));
         EXPECT_FALSE(fs::exists(m_app / L".delta"));
     }
 

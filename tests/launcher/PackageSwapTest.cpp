@@ -38,6 +38,8 @@ TEST(PackageSwap, UnpacksOnlyNamesThatLandInTheProgramButNotInTheUpdateFolder)
         {{L"UPDATE\\swap.journal"}, false},
         {{L"update"}, false},
         {{L"Update.Journal"}, false},  // the swap's own journal
+        {{L"update.staging\\host.exe"}, false},  // and its staging and backup
+        {{L"UPDATE.BACKUP"}, false},
     };
     for (const auto& c : cases) {
         std::vector<CabinetEntry> entries;
@@ -143,7 +145,7 @@ TEST(PackageSwap, UndoesOnlyWhatIsStillExactlyWhatTheSwapMoved)
 
 TEST(PackageSwap, ReadsOnlyCompleteRecordsOfItsOwnStagingWithSafeNamesAndFingerprints)
 {
-    const std::wstring staging = L"C:\\App\\update\\staging";
+    const std::wstring staging = L"C:\\App\\update.staging";
     FileFingerprint print;
     print.size = 12345678901ull;
     print.digest.fill(0xAB);
@@ -169,7 +171,7 @@ TEST(PackageSwap, ReadsOnlyCompleteRecordsOfItsOwnStagingWithSafeNamesAndFingerp
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.records, ParseJournal(c.text, staging).size()) << c.name;
-    const std::vector<JournalRecord> records = ParseJournal(complete, L"c:\\app\\UPDATE\\staging");
+    const std::vector<JournalRecord> records = ParseJournal(complete, L"c:\\app\\UPDATE.staging");
     ASSERT_EQ(4u, records.size());
     EXPECT_EQ(L"docs\\说明 1.txt", records[2].path);
     EXPECT_EQ(JournalAction::Placed, records[2].action);
@@ -236,9 +238,9 @@ TEST_F(PackageSwapFiles, NeverReachesThroughALink)
     } cases[] = {
         {"a folder of the program that is a link: refused", L"docs", L"dir", true, false},
         {"a program file that is a link: refused", L"payload.txt", L"file.txt", false, false},
-        {"the staging a link: refused", L"update\\staging", L"dir", true, false},
-        {"the backup a link: refused", L"update\\backup", L"dir", true, false},
-        {"a link left in the backup: applied, the link left as it is", L"update\\backup\\kept.txt", L"file.txt", false,
+        {"the staging a link: refused", L"update.staging", L"dir", true, false},
+        {"the backup a link: refused", L"update.backup", L"dir", true, false},
+        {"a link left in the backup: applied, the link left as it is", L"update.backup\\kept.txt", L"file.txt", false,
          true},
     };
     for (const auto& c : cases) {
@@ -297,15 +299,15 @@ TEST_F(PackageSwapFiles, PlantedJournalDeletesNothing)
          began(staging) + placed(L"host.exe", printOf(host)) + placed(L"update\\update.log", printOf(record))},
         {"naming the library's record", L"update.journal", began(staging) + placed(L"update\\update.log", printOf(record))},
         {"naming a file with other bytes", L"update.journal", began(staging) + placed(L"host.exe", other)},
-        {"of another staging", L"update.journal", began(L"C:\\Other\\update\\staging") + placed(L"host.exe", printOf(host))},
+        {"of another staging", L"update.journal", began(L"C:\\Other\\update.staging") + placed(L"host.exe", printOf(host))},
         {"without its staging", L"update.journal", placed(L"host.exe", printOf(host))},
     };
     for (const auto& c : cases) {
         SetUp();
         const FolderSnapshot before = Snapshot(Folder());
         // A backup standing ready to be moved in over payload.txt.
-        std::filesystem::create_directories(Folder() + L"\\update\\backup");
-        WriteTextFile(Folder() + L"\\update\\backup\\payload.txt", "planted");
+        std::filesystem::create_directories(Folder() + L"\\update.backup");
+        WriteTextFile(Folder() + L"\\update.backup\\payload.txt", "planted");
         std::ofstream(std::filesystem::path(Folder() + L"\\" + c.at), std::ios::binary)
             .write(reinterpret_cast<const char*>(c.text.data()), static_cast<std::streamsize>(c.text.size() * sizeof(wchar_t)));
         FinishInterruptedSwap(files, Folders());

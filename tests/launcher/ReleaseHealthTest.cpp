@@ -123,7 +123,7 @@ TEST_F(ElevatedUpdate, AppliesOnlyTheHandedOverPackageAndRollsBack)
     EXPECT_EQ(static_cast<DWORD>(kExitUpdated), Run(ElevatedApplyArguments(Folder(), digest)));
     const FolderSnapshot applied = Snapshot(Folder());
     EXPECT_EQ(Snapshot(TestPackageFiles())[L"host.exe"], applied.at(L"host.exe"));
-    EXPECT_EQ(before.at(L"host.exe"), applied.at(L"update\\backup\\host.exe"));
+    EXPECT_EQ(before.at(L"host.exe"), applied.at(L"update.backup\\host.exe"));
     EXPECT_TRUE(Exists(L"update.journal"));
     EXPECT_FALSE(Exists(L"update.verified.cab"));
 

@@ -125,7 +125,7 @@ TEST_F(SwapKill, UpdateExeKilledAtRandomMomentsLeavesTheOldReleaseOrTheNew)
             WaitForOrphans(launcher.Id());
         }
         std::error_code error;
-        midSwap += std::filesystem::exists(In(L"update\\backup"), error) ||
+        midSwap += std::filesystem::exists(In(L"update.backup"), error) ||
                    (std::filesystem::exists(In(L"update.journal"), error) &&
                     std::filesystem::file_size(In(L"update.journal"), error) > 0);
 
