@@ -45,13 +45,17 @@ CheckOutcome RunCheckWithPerson(LoadedUpdateLibrary& lib, const std::wstring& ur
         if (beforeInstall)
             beforeInstall();
         PressButton(hDlg, IDOK);
-        // A box that the install shows is read and answered.
+        // A box that the install shows is read and answered; any later one is
+        // answered too, so that a box nobody expected fails the test instead of hanging it.
+        HWND hAnswered = nullptr;
         while (!done) {
-            const HWND hBox = WaitForWindow(L"#32770", [&](HWND h) { return h != hDlg && ::IsWindowVisible(h); }, 200);
+            const HWND hBox = WaitForWindow(
+                L"#32770", [&](HWND h) { return h != hDlg && h != hAnswered && ::IsWindowVisible(h); }, 200);
             if (hBox) {
-                outcome.installBox = MessageBoxText(hBox);
+                hAnswered = hBox;
+                const std::wstring text = MessageBoxText(hBox);
+                outcome.installBox = outcome.installBox.empty() ? text : outcome.installBox + L" | " + text;
                 PressButton(hBox, IDOK);
-                break;
             }
         }
     });

@@ -220,12 +220,14 @@ TEST_F(VerifiedUpdate, EveryRefusalIsToldAsWhatItIsAndLeavesTheRecordThePackageA
          TRUST_E_SUBJECT_NOT_TRUSTED, "no valid digest", false, L""},
         {"only the professional package, without its digest", with([](Serving& s) { s.bProfessionalOnly = true; }),
          When::AtCheck, TRUST_E_SUBJECT_NOT_TRUSTED, "no valid digest", false, L""},
-        {"from an authority nobody trusts", with([](Serving& s) { s.bTls = s.bUntrustedTls = true; }),
-         When::NoAnswer, E_FAIL, nullptr, false, L""},
         {"another package than the digest names", with([](Serving& s) { s.bSwappedPackage = true; }),
          When::AtInstall, TRUST_E_BAD_DIGEST, nullptr, false, kPackageRefused},
         {"changed in the folder once offered", Serving(), When::AtInstall, TRUST_E_SUBJECT_NOT_TRUSTED,
          "no publisher key verifies", true, kDescriptionRefused},
+        // Last: under a heavy load, Wine's client has been seen to fail the plain
+        // requests that follow a refused certificate for some seconds.
+        {"from an authority nobody trusts", with([](Serving& s) { s.bTls = s.bUntrustedTls = true; }),
+         When::NoAnswer, E_FAIL, nullptr, false, L""},
     };
     const auto changeInFolder = [] {
         std::string description = Read(UpdateFolder() / L"update.ini");
