@@ -33,12 +33,15 @@ CHandle Refused(DWORD error)
 std::wstring ExpectedFinalPath(const std::wstring& path)
 {
     const size_t slash = path.find_last_of(L"\\/");
-    if (slash == std::wstring::npos || slash == 0 || slash + 1 == path.size())
+    if (slash == 0 || slash + 1 == path.size())
         return std::wstring();
-    std::wstring folder = FinalPathOf(path.substr(0, slash) + (path[slash - 1] == L':' ? L"\\" : L""));
+    // A bare name is in the current folder.
+    std::wstring folder = slash == std::wstring::npos
+                              ? FinalPathOf(std::wstring(L"."))
+                              : FinalPathOf(path.substr(0, slash) + (path[slash - 1] == L':' ? L"\\" : L""));
     while (!folder.empty() && folder.back() == L'\\')
         folder.pop_back();
-    return folder.empty() ? folder : folder + L'\\' + path.substr(slash + 1);
+    return folder.empty() ? folder : folder + L'\\' + path.substr(slash == std::wstring::npos ? 0 : slash + 1);
 }
 
 bool IsNothingOrPlainFileAt(const std::wstring& path)
