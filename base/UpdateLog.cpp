@@ -1,6 +1,7 @@
 #include "base/UpdateLog.h"
 
 #include "base/Handles.h"
+#include "base/LinkSafeFiles.h"
 #include "base/Paths.h"
 #include "base/Sha256.h"
 #include "base/SystemMessage.h"
@@ -36,13 +37,13 @@ std::wstring LockName(const std::wstring& path)
 // own: a link planted in the update folder must not carry the lines elsewhere.
 CHandle OpenForAppend(const std::wstring& path, ULONGLONG& size)
 {
-    CHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const DWORD access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    CHandle file = OpenPlainFileAt(path, access, share);
+    if (!file && ::GetLastError() == ERROR_FILE_NOT_FOUND)
+        file = CreateNewFileAt(path, access, share, FILE_ATTRIBUTE_NORMAL);
     BY_HANDLE_FILE_INFORMATION info = {};
-    if (!file || !::GetFileInformationByHandle(file.Get(), &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
-        info.nNumberOfLinks > 1)
+    if (!file || !::GetFileInformationByHandle(file.Get(), &info) || info.nNumberOfLinks > 1)
         return CHandle();
     size = (static_cast<ULONGLONG>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     return file;
@@ -59,7 +60,7 @@ void Append(const std::wstring& path, const std::string& bytes)
     if (file && size >= kMaxLogBytes) {
         file.Reset();
         const std::wstring old = JoinPath(FolderOf(path), kOldLogFileName);
-        ::MoveFileExW(path.c_str(), old.c_str(), MOVEFILE_REPLACE_EXISTING);
+        ReplaceFileAt(path, old);
         file = OpenForAppend(path, size);
     }
     DWORD written = 0;

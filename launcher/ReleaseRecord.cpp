@@ -3,6 +3,7 @@
 #include "ReleaseHealth.h"
 
 #include "base/Decimal.h"
+#include "base/LinkSafeFiles.h"
 #include "base/UpdateLayout.h"
 #include "base/UpdateLog.h"
 
@@ -33,8 +34,11 @@ void RecordRolledBack(const std::wstring& programFolder)
     const std::wstring record = UpdateFileIn(programFolder, kRecordFileName);
     const std::wstring version = ReadUpdateValue(record, kOfferedVersionKey);
     UpdateLog(L"rollback: version ", version.empty() ? std::wstring(L"(unnamed)") : version, L" recorded as rolled back");
-    if (!version.empty())
+    // The profile writer follows a link: the record is written only where it really is.
+    if (!version.empty() && !IsNothingOrPlainFileAt(record))
+        UpdateLog(L"rollback: not recorded, ", record, L" is a link or reached through one");
+    else if (!version.empty())
         ::WritePrivateProfileStringW(kRecordUpdateSection, kRolledBackKey, version.c_str(), record.c_str());
-    ::DeleteFileW(UpdateFileIn(programFolder, kDescriptionFileName).c_str());
-    ::DeleteFileW(UpdateFileIn(programFolder, kPackageFileName).c_str());
+    RemoveFileAt(UpdateFileIn(programFolder, kDescriptionFileName));
+    RemoveFileAt(UpdateFileIn(programFolder, kPackageFileName));
 }

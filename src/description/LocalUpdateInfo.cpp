@@ -1,6 +1,8 @@
 #include "description/LocalUpdateInfo.h"
 
+#include "base/LinkSafeFiles.h"
 #include "base/UpdateLayout.h"
+#include "base/UpdateLog.h"
 
 #include "description/NewsText.h"
 #include "description/RemoteUpdateInfo.h"
@@ -24,10 +26,20 @@ CLocalUpdateInfo::CLocalUpdateInfo(LPCWSTR pszFile) : CUpdateInfo(pszFile)
     m_strRolledBack = ReadString(kRecordUpdateSection, kRolledBackKey);
 }
 
+HRESULT CLocalUpdateInfo::CheckRecordPlace() const
+{
+    if (IsNothingOrPlainFileAt(m_strFile.Str()))
+        return S_OK;
+    UpdateLog(L"record: not written, ", m_strFile.Str(), L" is a link or reached through one");
+    return HRESULT_FROM_WIN32(kLinkInTheWay);
+}
+
 HRESULT CLocalUpdateInfo::WriteUpdate(const CRemoteUpdateInfo* pOffered)
 {
     if (!pOffered)
         return E_POINTER;
+    if (const HRESULT hr = CheckRecordPlace(); FAILED(hr))
+        return hr;
     ::WritePrivateProfileStringW(kUpdate, L"Version", pOffered->m_strVersion, m_strFile);
     // One line per value: the news keeps its line breaks as "+", as the description has them.
     ::WritePrivateProfileStringW(kUpdate, L"Info", FoldNewsLineBreaks(pOffered->m_strUpdateInfo), m_strFile);
@@ -36,6 +48,8 @@ HRESULT CLocalUpdateInfo::WriteUpdate(const CRemoteUpdateInfo* pOffered)
 
 void CLocalUpdateInfo::WriteRecalledFrom(const CString& strVersion)
 {
+    if (FAILED(CheckRecordPlace()))
+        return;
     ::WritePrivateProfileStringW(kUpdate, L"RecalledFrom", strVersion, m_strFile);
 }
 
@@ -43,6 +57,8 @@ HRESULT CLocalUpdateInfo::WriteInstalled(const CRemoteUpdateInfo* pOffered, bool
 {
     if (!pOffered)
         return E_POINTER;
+    if (const HRESULT hr = CheckRecordPlace(); FAILED(hr))
+        return hr;
     ::WritePrivateProfileStringW(kFiles, L"Version", pOffered->m_strVersion, m_strFile);
     // Signed, as stored records have it: a number above 2,147,483,647 is written negative.
     const UINT nPack = bProfessional ? pOffered->m_nServiceProPack : pOffered->m_nServicePack;

@@ -11,8 +11,10 @@ public:
     // Reads [Files]; a missing file gives an empty version, 0, 0 and no client.
     explicit CLocalUpdateInfo(LPCWSTR pszFile);
 
-    // [Update] "Version" and "Info" from the offer. E_POINTER for null, else 0;
-    // the writes change the file only, never the fields.
+    // [Update] "Version" and "Info" from the offer. E_POINTER for null,
+    // kLinkInTheWay as an HRESULT when the record is a link or reached through
+    // one (nothing is written then), else 0; the writes change the file only,
+    // never the fields.
     HRESULT WriteUpdate(const CRemoteUpdateInfo* pOffered);
 
     // [Files] "Version" and the edition's service pack, then WriteUpdate.
@@ -33,4 +35,8 @@ public:
     CString m_strChannel;
     // [Update] "RolledBack": a version that did not start here and was put back; empty for none.
     CString m_strRolledBack;
+
+private:
+    // The profile writer follows a link: the record is written only where it really is.
+    HRESULT CheckRecordPlace() const;
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -47,6 +48,16 @@ void CFile::Open(LPCWSTR pszFileName, UINT nOpenFlags)
     if (h == INVALID_HANDLE_VALUE)
         AfxThrowFileException(::GetLastError(), m_strFileName);
     m_hFile.Reset(h);
+}
+
+void CFile::Attach(CHandle file, LPCWSTR pszFileName)
+{
+    const DWORD dwError = ::GetLastError();
+    Close();
+    m_strFileName = pszFileName;
+    if (!file)
+        AfxThrowFileException(dwError, m_strFileName);
+    m_hFile = std::move(file);
 }
 
 UINT CFile::Read(void* pBuffer, UINT nCount)

@@ -43,6 +43,8 @@ public:
 
     // Opens (modeCreate: creates, truncating unless modeNoTruncate); throws on failure.
     void Open(LPCWSTR pszFileName, UINT nOpenFlags);
+    // Takes a file the caller opened its own way; throws for a null one with the last error.
+    void Attach(CHandle file, LPCWSTR pszFileName);
 
     UINT Read(void* pBuffer, UINT nCount) override;
     void Write(const void* pBuffer, UINT nCount) override;

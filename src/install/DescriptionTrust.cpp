@@ -1,5 +1,6 @@
 #include "install/DescriptionTrust.h"
 
+#include "base/LinkSafeFiles.h"
 #include "base/UpdateLog.h"
 #include "description/LocalUpdateInfo.h"
 #include "description/ProfileFile.h"
@@ -43,6 +44,6 @@ bool TrustDescriptionFile(LPCWSTR pszPath, const CLocalUpdateInfo& local, LPCWST
         refusal = DescribeTrustVerdict(verdict);
     }
     TraceDescriptionRefusal(refusal.c_str());
-    ::DeleteFileW(pszPath);
+    RemoveFileAt(pszPath);
     return false;
 }

@@ -1,5 +1,6 @@
 #include "install/PackageInstall.h"
 
+#include "base/LinkSafeFiles.h"
 #include "base/UpdateLayout.h"
 #include "base/UpdateLog.h"
 
@@ -51,16 +52,17 @@ HRESULT CompleteInstalledUpdate(CLocalUpdateInfo& local, CRemoteUpdateInfo& offe
         UpdateLog(L"completion: the kept description names no version for this client");
         return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
     }
-    UpdateLog(L"completion: version ", offered.m_strVersion, L" recorded as installed");
-
     const CString left = local.m_strVersion;
     const bool bRecalled = OfferFactsOf(local, offered, bProfessional != 0).bRecalled;
-    local.WriteInstalled(&offered, bProfessional != 0);
+    // Unrecorded, nothing is deleted: the next start tries again.
+    if (const HRESULT hr = local.WriteInstalled(&offered, bProfessional != 0); FAILED(hr))
+        return hr;
+    UpdateLog(L"completion: version ", offered.m_strVersion, L" recorded as installed");
     if (bRecalled)
         local.WriteRecalledFrom(left);
     DeleteListed(offered, AfxGetModuleFolder(nullptr));
 
-    ::DeleteFileW(offered.m_strFile);
-    ::DeleteFileW(UpdateFilePath(kPackageFileName));
+    RemoveFileAt(offered.m_strFile.Str());
+    RemoveFileAt(UpdateFilePath(kPackageFileName).Str());
     return S_OK;
 }

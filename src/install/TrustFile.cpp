@@ -1,8 +1,10 @@
 #include "install/TrustFile.h"
 
 #include "base/Handles.h"
+#include "base/LinkSafeFiles.h"
 #include "base/Sha256.h"
 #include "base/UpdateLayout.h"
+#include "base/UpdateLog.h"
 
 #include "description/ProfileFile.h"
 #include "install/UpdateFolder.h"
@@ -42,20 +44,23 @@ CHandle HoldFileMutex(LPCWSTR pszPath)
 
 bool WriteWhole(LPCWSTR pszPath, const std::string& bytes)
 {
-    const CString temporary = CString(pszPath) + L".tmp";
+    const std::wstring temporary = std::wstring(pszPath) + L".tmp";
     {
-        CHandle file(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CHandle file = CreateNewFileAt(temporary, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL);
+        if (!file)
+            UpdateLog(L"trust: ", temporary, L" cannot be made: ", LoggedResult(HRESULT_FROM_WIN32(::GetLastError())));
         DWORD written = 0;
         if (!file || !::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
             written != bytes.size() || !::FlushFileBuffers(file.Get())) {
             file.Reset();
-            ::DeleteFileW(temporary);
+            RemoveFileAt(temporary);
             return false;
         }
     }
-    if (::MoveFileExW(temporary, pszPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (ReplaceFileAt(temporary, pszPath))
         return true;
-    ::DeleteFileW(temporary);
+    UpdateLog(L"trust: ", pszPath, L" cannot be replaced: ", LoggedResult(HRESULT_FROM_WIN32(::GetLastError())));
+    RemoveFileAt(temporary);
     return false;
 }
 

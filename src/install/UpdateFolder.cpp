@@ -2,6 +2,7 @@
 
 #include "framework/AfxWin.h"
 
+#include "base/LinkSafeFiles.h"
 #include "base/Paths.h"
 #include "base/UpdateLayout.h"
 
@@ -22,9 +23,7 @@ CString UpdateFilePath(LPCWSTR pszName, BOOL bCreateFolder)
 
 void DeleteFetchedDescription()
 {
-    const CString path = UpdateFilePath(kDescriptionFileName, FALSE);
-    if (::PathFileExistsW(path))
-        ::DeleteFileW(path);
+    RemoveFileAt(UpdateFilePath(kDescriptionFileName, FALSE).Str());
 }
 
 BOOL ReadEditionFlag()

@@ -11,6 +11,8 @@
 #include "resources/resource.h"
 
 #include "base/ItemDeletion.h"
+#include "base/LinkSafeFiles.h"
+#include "base/UpdateLog.h"
 
 #include <algorithm>
 #include <vector>
@@ -32,6 +34,13 @@ constexpr DWORD kStatusPartial = 206;
 // pause is twice the one before.
 constexpr int kMaxAttempts = 5;
 constexpr DWORD kFirstRetryPauseMs = 500;
+
+// A link planted at one of the download's names (the folder is written by
+// others while the host runs) that could not be removed as a link.
+bool LinkStaysAt(const CString& path)
+{
+    return !IsNothingOrPlainFileAt(path.Str()) && !RemoveFileAt(path.Str()) && ::GetLastError() == kLinkInTheWay;
+}
 
 DWORD Win32CodeOf(HRESULT hr, DWORD dwOtherwise)
 {
@@ -91,9 +100,10 @@ HRESULT CFileDownloadHttp::PrepareTemp(CPartialRecord& record, ULONGLONG& nKept)
     const bool bFolder = bThere && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
     // Kept only for the same address, of a file no larger than this download
     // may be, and with a validator that can ask the server whether the file
-    // is still the same one; anything else is dropped.
-    if (bThere && !bFolder && record.Read(PartialRecordFile()) && record.strUrl == m_strUrl &&
-        record.nTotal <= m_nMaxSize) {
+    // is still the same one; anything else is dropped. A link is never kept:
+    // going on would write into its target.
+    if (bThere && !bFolder && IsNothingOrPlainFileAt(strTemp.Str()) && IsNothingOrPlainFileAt(PartialRecordFile().Str()) &&
+        record.Read(PartialRecordFile()) && record.strUrl == m_strUrl && record.nTotal <= m_nMaxSize) {
         const ULONGLONG nLength = static_cast<ULONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
         if (nLength > 0 && nLength < record.nTotal) {
             nKept = nLength;
@@ -103,18 +113,27 @@ HRESULT CFileDownloadHttp::PrepareTemp(CPartialRecord& record, ULONGLONG& nKept)
     DiscardPartial();
     // The place is this download's own, beside its destination: a folder there
     // is in the way of every attempt, and goes with what it holds (links as links).
-    if (bFolder && !DeleteItemTreeAt(strTemp.Str())) {
-        AfxTrace(L"the temporary file's place is taken");
-        Fail(HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE), new CFileException(ERROR_CANNOT_MAKE, strTemp));
-        return HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE);
+    if (bFolder && !DeleteItemTreeAt(strTemp.Str()))
+        return RefusePlace(strTemp, L"a folder that cannot go");
+    for (const CString& place : {strTemp, PartialRecordFile(), m_strLocalFile}) {
+        if (LinkStaysAt(place))
+            return RefusePlace(place, L"a link that cannot be removed as a link");
     }
     return S_OK;
 }
 
+HRESULT CFileDownloadHttp::RefusePlace(const CString& strPlace, LPCWSTR pszWhat)
+{
+    AfxTrace(L"the temporary file's place is taken");
+    UpdateLog(L"download: refused, ", strPlace.Str(), L" is ", pszWhat);
+    Fail(HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE), new CFileException(ERROR_CANNOT_MAKE, strPlace));
+    return HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE);
+}
+
 void CFileDownloadHttp::DiscardPartial()
 {
-    ::DeleteFileW(GetTempFile());
-    ::DeleteFileW(PartialRecordFile());
+    RemoveFileAt(GetTempFile().Str());
+    RemoveFileAt(PartialRecordFile().Str());
 }
 
 HRESULT CFileDownloadHttp::OpenAnswer()
@@ -247,7 +266,7 @@ void CFileDownloadHttp::ReceiveBody()
             return;
         }
         ReplaceDestination();
-        ::DeleteFileW(PartialRecordFile());
+        RemoveFileAt(PartialRecordFile().Str());
         Finish();
     } catch (CException* e) {
         // The temporary file keeps what had arrived, for the next download to
@@ -260,19 +279,29 @@ void CFileDownloadHttp::OpenTemp(CFile& file, bool bAppend)
 {
     const CString strTemp = GetTempFile();
     if (!bAppend) {
-        file.Open(strTemp, CFile::modeCreate | CFile::modeWrite);
+        CreateTemp(file);
         return;
     }
     // The kept part is hashed once, as if it had just arrived; a stop cuts it
     // short, and the body's first wait then ends on it.
     if (m_pCheck) {
-        CFile kept(strTemp, CFile::modeRead | CFile::shareDenyWrite);
+        CFile kept;
+        kept.Attach(OpenPlainFileAt(strTemp.Str(), GENERIC_READ, FILE_SHARE_READ), strTemp);
         std::vector<BYTE> buffer(kWriteBufferSize);
         for (UINT n; !StopAsked() && (n = kept.Read(buffer.data(), static_cast<UINT>(buffer.size()))) > 0;)
             m_pCheck->OnBytes(buffer.data(), n);
     }
-    file.Open(strTemp, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite);
+    file.Attach(OpenPlainFileAt(strTemp.Str(), GENERIC_WRITE, 0), strTemp);
     file.SeekToEnd();
+}
+
+void CFileDownloadHttp::CreateTemp(CFile& file)
+{
+    const CString strTemp = GetTempFile();
+    CHandle created = CreateNewFileAt(strTemp.Str(), GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL);
+    if (!created)
+        UpdateLog(L"download: the temporary file ", strTemp.Str(), L" cannot be made: ", LoggedResult(HRESULT_FROM_WIN32(::GetLastError())));
+    file.Attach(std::move(created), strTemp);
 }
 
 bool CFileDownloadHttp::ResendForTheRest(int nAttempt, ULONGLONG& nTotal, CFile& file, EBodyEnd& end)
@@ -300,7 +329,7 @@ bool CFileDownloadHttp::ResendForTheRest(int nAttempt, ULONGLONG& nTotal, CFile&
         return false;
     // The server ignored the range, or the file changed: the body starts again.
     file.Close();
-    file.Open(GetTempFile(), CFile::modeCreate | CFile::modeWrite);
+    CreateTemp(file);
     nTotal = 0;
     ::InterlockedExchange64(&m_nReceived, 0);
     if (m_pCheck)
@@ -309,7 +338,7 @@ bool CFileDownloadHttp::ResendForTheRest(int nAttempt, ULONGLONG& nTotal, CFile&
     if (!m_strValidator.IsEmpty())
         CPartialRecord{m_strUrl, m_strValidator, m_nTotalSize}.Write(PartialRecordFile());
     else
-        ::DeleteFileW(PartialRecordFile());
+        RemoveFileAt(PartialRecordFile().Str());
     if (m_nTotalSize > m_nMaxSize) {
         end = EBodyEnd::TooLarge;
         return false;
@@ -393,9 +422,11 @@ HRESULT CFileDownloadHttp::CheckBody(ULONGLONG nTotal)
 void CFileDownloadHttp::ReplaceDestination()
 {
     // One step, so that the destination is either the old file or the whole new one.
-    const CString strTemp = GetTempFile();
-    if (!::MoveFileExW(strTemp, m_strLocalFile, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-        AfxThrowFileException(::GetLastError(), m_strLocalFile);
+    if (!ReplaceFileAt(GetTempFile().Str(), m_strLocalFile.Str())) {
+        const DWORD dwError = ::GetLastError();
+        UpdateLog(L"download: ", m_strLocalFile.Str(), L" cannot be replaced: ", LoggedResult(HRESULT_FROM_WIN32(dwError)));
+        AfxThrowFileException(dwError, m_strLocalFile);
+    }
 }
 
 BOOL CFileDownloadHttp::IsAnswered()

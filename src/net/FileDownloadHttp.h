@@ -63,6 +63,8 @@ private:
     // else there goes, a folder with all it holds. A failure when something
     // stays that cannot go.
     HRESULT PrepareTemp(CPartialRecord& record, ULONGLONG& nKept);
+    // Fails the download before anything is asked for: strPlace is pszWhat.
+    HRESULT RefusePlace(const CString& strPlace, LPCWSTR pszWhat);
     void DiscardPartial();
     CString PartialRecordFile() const;
     // Takes the size and the validator of a 200.
@@ -73,6 +75,8 @@ private:
     // Moves the body into the temporary file and judges it.
     void ReceiveBody();
     void OpenTemp(CFile& file, bool bAppend);
+    // A new temporary file, never one reached through a link; throws when it cannot be.
+    void CreateTemp(CFile& file);
     // After a transfer error: waits, then asks for what is missing. False
     // when there is no going on (end says why, when it is not a failure).
     bool ResendForTheRest(int nAttempt, ULONGLONG& nTotal, CFile& file, EBodyEnd& end);

@@ -1,6 +1,7 @@
 #include "net/PartialDownload.h"
 
 #include "base/Decimal.h"
+#include "base/LinkSafeFiles.h"
 
 #include "framework/AfxHandle.h"
 #include "net/HttpRequest.h"
@@ -68,6 +69,9 @@ bool CPartialRecord::Read(LPCWSTR pszPath)
 
 bool CPartialRecord::Write(LPCWSTR pszPath) const
 {
+    // The profile writer follows a link: one at this name goes first, as a link.
+    if (!IsNothingOrPlainFileAt(pszPath) && !RemoveFileAt(pszPath))
+        return false;
     CString total;
     total.Format(L"%llu", nTotal);
     return ::WritePrivateProfileStringW(L"Partial", L"Url", strUrl, pszPath) &&
