@@ -125,7 +125,7 @@ double DialogInstall(LPCWSTR pszDescriptionUrl)
             PressButton(hDlg, IDCANCEL);
         }
     });
-    CDlgUpdateStatus dlg(theApp.m_pUpdateManager);
+    CDlgUpdateStatus dlg(theApp.m_pUpdateManager, g_nUpgradeMessage);
     dlg.m_pCmdLine = &cmd;
     const INT_PTR nEnd = dlg.DoModal();
     const LARGE_INTEGER end = Now();

@@ -66,7 +66,7 @@ CUpdateManager* Manager()
 
 HRESULT RunStatusDialog(CCommandLineUpdate* pCmd, BOOL bAutoMode, INT_PTR* pnEndCode)
 {
-    CDlgUpdateStatus dlg(Manager());
+    CDlgUpdateStatus dlg(Manager(), g_nUpgradeMessage);
     dlg.m_pCmdLine = pCmd;
     if (bAutoMode)
         dlg.SetAutoMode(TRUE);

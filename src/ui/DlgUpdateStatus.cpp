@@ -7,7 +7,6 @@
 #include "framework/AfxWin.h"
 #include "host/CommandLineUpdate.h"
 #include "host/LocalText.h"
-#include "host/UpdateApp.h"
 #include "install/DescriptionTrust.h"
 #include "install/UpdateFolder.h"
 #include "manager/ProgressFigures.h"
@@ -19,10 +18,15 @@
 #include <psapi.h>
 #include <shlwapi.h>
 
+#include <algorithm>
+
 namespace {
 
 const UINT_PTR kCheckTimer = 0;
 const UINT kCheckDelayMs = 200;
+// A status text of no end, such as a version from the description, must not
+// push the buttons off the screen: more lines than these stay cut.
+const int kMaxStatusLines = 4;
 
 // The record's text when it has one, else the default.
 CString Override(const CString& strDefault, const CString& strReplacement)
@@ -30,10 +34,29 @@ CString Override(const CString& strDefault, const CString& strReplacement)
     return strReplacement.IsEmpty() ? strDefault : strReplacement;
 }
 
+struct CTextHeight {
+    int nText;  // all lines, wrapped
+    int nLine;
+};
+
+// The height text takes when it wraps as a left-aligned static control wraps
+// it, in the control's own font.
+CTextHeight WrappedTextHeight(const CWnd& control, const CString& text, int nWidth)
+{
+    CClientDC dc(const_cast<CWnd*>(&control));
+    const HGDIOBJ hOldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(control.SendMessage(WM_GETFONT)));
+    TEXTMETRICW metrics = {};
+    ::GetTextMetricsW(dc, &metrics);
+    RECT rc = {0, 0, nWidth, 0};
+    ::DrawTextW(dc, text, text.GetLength(), &rc, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    ::SelectObject(dc, hOldFont);
+    return {rc.bottom - rc.top, metrics.tmHeight};
+}
+
 } // namespace
 
-CDlgUpdateStatus::CDlgUpdateStatus(CUpdateManager* pManager, CWnd* pParent)
-    : CDialog(IDD_UPDATE_STATUS, pParent), m_pManager(pManager)
+CDlgUpdateStatus::CDlgUpdateStatus(CUpdateManager* pManager, UINT nUpgradeMessage, CWnd* pParent)
+    : CDialog(IDD_UPDATE_STATUS, pParent), m_pManager(pManager), m_nUpgradeMessage(nUpgradeMessage)
 {
 }
 
@@ -71,6 +94,7 @@ BOOL CDlgUpdateStatus::OnInitDialog()
         m_pManager->SetEventSink(this);
         ApplyRecordTexts(*m_pManager);
     }
+    FitStatusToText();
 
     SetTimer(kCheckTimer, kCheckDelayMs);
 
@@ -129,7 +153,7 @@ BOOL CDlgUpdateStatus::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRES
         ListenToBrowser(FALSE);
         break;
     default:
-        if (g_nUpgradeMessage != 0 && message == g_nUpgradeMessage) {
+        if (m_nUpgradeMessage != 0 && message == m_nUpgradeMessage) {
             *pResult = OnUpgradeMessage(wParam, lParam);
             return TRUE;
         }
@@ -326,8 +350,51 @@ void CDlgUpdateStatus::SetStatusText(LPCWSTR pszText)
         return;
     CString current;
     pStatus->GetWindowText(current);
-    if (current != pszText)
-        pStatus->SetWindowText(pszText);
+    if (current == pszText)
+        return;
+    pStatus->SetWindowText(pszText);
+    FitStatusToText();
+}
+
+void CDlgUpdateStatus::FitStatusToText()
+{
+    CWnd* pStatus = GetDlgItem(IDC_STATUS_TEXT);
+    if (!pStatus)
+        return;
+    const RECT rcStatus = ItemRect(*pStatus);
+    CString text;
+    pStatus->GetWindowText(text);
+    const CTextHeight height = WrappedTextHeight(*pStatus, text, rcStatus.right - rcStatus.left);
+    const int nGrowth = std::min(height.nText, kMaxStatusLines * height.nLine) - (rcStatus.bottom - rcStatus.top);
+    // The line only grows: a shorter text later, such as the download line,
+    // leaves the controls where the person has seen them.
+    if (nGrowth <= 0)
+        return;
+    RECT rcDialog = {};
+    GetWindowRect(&rcDialog);
+    rcDialog.bottom += nGrowth;
+    MoveWindow(&rcDialog);
+    // Whatever lies under the line moves down with its bottom edge.
+    for (HWND hItem = ::GetWindow(m_hWnd, GW_CHILD); hItem; hItem = ::GetWindow(hItem, GW_HWNDNEXT)) {
+        RECT rc = {};
+        ::GetWindowRect(hItem, &rc);
+        ScreenToClient(&rc);
+        if (rc.top >= rcStatus.bottom) {
+            ::SetWindowPos(hItem, nullptr, rc.left, rc.top + nGrowth, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    RECT rcGrown = rcStatus;
+    rcGrown.bottom += nGrowth;
+    pStatus->MoveWindow(&rcGrown);
+}
+
+RECT CDlgUpdateStatus::ItemRect(const CWnd& item) const
+{
+    RECT rc = {};
+    item.GetWindowRect(&rc);
+    ScreenToClient(&rc);
+    return rc;
 }
 
 void CDlgUpdateStatus::SetNewsText(LPCWSTR pszText)

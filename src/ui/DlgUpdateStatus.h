@@ -17,8 +17,9 @@ class CUpdateManager;
 class CDlgUpdateStatus : public CDialog, public IUpdateEventSink, public IBrowserEvents {
 public:
     // The manager whose check and install the dialog runs (borrowed; null
-    // ends the dialog at its check with E_FAIL).
-    explicit CDlgUpdateStatus(CUpdateManager* pManager, CWnd* pParent = nullptr);
+    // ends the dialog at its check with E_FAIL), and the registered upgrade
+    // message that the host hears from an upgrade link and may hand back.
+    CDlgUpdateStatus(CUpdateManager* pManager, UINT nUpgradeMessage, CWnd* pParent = nullptr);
     ~CDlgUpdateStatus() override;
 
     // Automatic mode: the dialog stays out of sight unless an update is offered.
@@ -29,7 +30,8 @@ public:
     // has cancelled.
     int OnUpdateEvent(int nKind, int nParam1, int nParam2, int nParam3) override;
 
-    // Sets the status line only when the text differs, so that progress does not flicker.
+    // Sets the status line only when the text differs, so that progress does
+    // not flicker; the line grows to show each line of its text.
     void SetStatusText(LPCWSTR pszText);
     void SetNewsText(LPCWSTR pszText);
     // Handles every message waiting in the thread's queue.
@@ -82,6 +84,11 @@ private:
     // The control's text, unless strText is empty.
     void ReplaceItemText(int nID, const CString& strText);
     void EnableItem(int nID, BOOL bEnable);
+    // The status line as tall as its text, the dialog and what lies under it
+    // moved down by as much.
+    void FitStatusToText();
+    // An item's window rectangle in the dialog's client coordinates.
+    RECT ItemRect(const CWnd& item) const;
     bool IsSilent() const;
     void WithdrawAsEventSink();
     // Becomes, and stops being, the receiver of the browser's events.
@@ -90,6 +97,7 @@ private:
     void ArrangeNewsPage(CWnd& news, const CString& strText, int nDeclaredHeight, int nConfiguredHeight);
 
     CUpdateManager* m_pManager;
+    UINT m_nUpgradeMessage;
     Stage m_stage = Stage::Opened;
     CString m_strDownloadLabel;
     CString m_strDownloadPattern;

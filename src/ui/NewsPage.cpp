@@ -4,7 +4,6 @@
 #include "framework/AfxControlHost.h"
 #include "framework/AfxDC.h"
 #include "framework/AfxWin.h"
-#include "host/UpdateApp.h"
 #include "manager/UpdateManager.h"
 #include "resources/resource.h"
 #include "ui/DlgUpdateStatus.h"
@@ -21,14 +20,6 @@ bool IsOnline()
 {
     DWORD dwFlags = 0;
     return ::InternetGetConnectedState(&dwFlags, 0) != FALSE;
-}
-
-RECT ClientRectOf(const CWnd& dialog, const CWnd& item)
-{
-    RECT rc = {};
-    item.GetWindowRect(&rc);
-    dialog.ScreenToClient(&rc);
-    return rc;
 }
 
 int Height(const RECT& rc)
@@ -77,10 +68,10 @@ void CDlgUpdateStatus::ArrangeNewsPage(CWnd& news, const CString& strText, int n
         CClientDC dc(this);
         nLineHeight = dc.GetTextExtent(L"计算高度", 4).cy;
     }
-    const RECT rcBrowser = ClientRectOf(*this, m_ctlBrowser);
+    const RECT rcBrowser = ItemRect(m_ctlBrowser);
     const CNewsPageLayout layout =
-        LayOutNewsPage(ClientRectOf(*this, news), rcBrowser, ClientRectOf(*this, *pInstall),
-                       ClientRectOf(*this, *pCancel), NewsBoxHeight(nLineHeight, strText),
+        LayOutNewsPage(ItemRect(news), rcBrowser, ItemRect(*pInstall), ItemRect(*pCancel),
+                       NewsBoxHeight(nLineHeight, strText),
                        ChooseBrowserHeight(nDeclaredHeight, nConfiguredHeight, Height(rcBrowser)));
     news.MoveWindow(&layout.rcNews);
     m_ctlBrowser.MoveWindow(&layout.rcBrowser);
@@ -108,6 +99,7 @@ void CDlgUpdateStatus::OnNewWindow2(IDispatch** /*ppDisp*/, VARIANT_BOOL* pbCanc
 {
     const CUpdateManager* pManager = m_pManager;
     const CComPtr<IDispatch> document = m_ctlBrowser.GetDocument();
-    if (OnPurchasePageNewWindow(document.Get(), m_hWnd, pManager ? pManager->m_hUserProgramWnd : nullptr))
+    if (OnPurchasePageNewWindow(document.Get(), m_hWnd, pManager ? pManager->m_hUserProgramWnd : nullptr,
+                                m_nUpgradeMessage))
         *pbCancel = VARIANT_TRUE;
 }

@@ -2,7 +2,6 @@
 
 #include "framework/AfxComPtr.h"
 #include "framework/AfxDispatch.h"
-#include "host/UpdateApp.h"
 #include "install/FileManager.h"
 #include "ui/Iexplorer.h"
 
@@ -73,7 +72,7 @@ CString ClickedLinkAddress(IDispatch* pDocument)
     return address;
 }
 
-BOOL OnPurchasePageNewWindow(IDispatch* pDocument, HWND hDialog, HWND hHostWnd)
+BOOL OnPurchasePageNewWindow(IDispatch* pDocument, HWND hDialog, HWND hHostWnd, UINT nUpgradeMessage)
 {
     if (!IsUpgradeLink(ClickedLinkAddress(pDocument)))
         return FALSE;
@@ -81,6 +80,6 @@ BOOL OnPurchasePageNewWindow(IDispatch* pDocument, HWND hDialog, HWND hHostWnd)
     // to the dialog, which then installs. The professional edition has nothing
     // to upgrade to.
     if (hHostWnd && !CFileManager::ReadEditionFlag())
-        ::SendMessageW(hHostWnd, g_nUpgradeMessage, 0, reinterpret_cast<LPARAM>(hDialog));
+        ::SendMessageW(hHostWnd, nUpgradeMessage, 0, reinterpret_cast<LPARAM>(hDialog));
     return TRUE;
 }

@@ -21,6 +21,6 @@ CString ClickedLinkAddress(IDispatch* pDocument);
 
 // The browser in the dialog hDialog asks for a new window for the click in
 // pDocument. TRUE, the window must not open, for an upgrade link: then, while
-// the standard edition is installed, the host window hears the upgrade message
+// the standard edition is installed, the host window hears nUpgradeMessage
 // with the dialog's handle. FALSE for anything else.
-BOOL OnPurchasePageNewWindow(IDispatch* pDocument, HWND hDialog, HWND hHostWnd);
+BOOL OnPurchasePageNewWindow(IDispatch* pDocument, HWND hDialog, HWND hHostWnd, UINT nUpgradeMessage);

@@ -79,7 +79,7 @@ void RunDialog(CCommandLineUpdate& cmd, const std::function<void(HWND)>& act)
         if (HWND hDlg = WaitForWindow(L"#32770"))
             act(hDlg);
     });
-    CDlgUpdateStatus dlg(theApp.m_pUpdateManager);
+    CDlgUpdateStatus dlg(theApp.m_pUpdateManager, g_nUpgradeMessage);
     dlg.m_pCmdLine = &cmd;
     dlg.DoModal();
     person.join();

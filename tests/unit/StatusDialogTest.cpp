@@ -100,6 +100,36 @@ bool WaitDownloading(HWND hDlg)
     return WaitUntil([&] { return StartsWith(ItemText(hDlg, IDC_STATUS_TEXT), kDownloading); });
 }
 
+// Each line of the status text has a line's height of the control's font in
+// the control, and nothing under the line covers it or leaves the dialog.
+void ExpectStatusShowsEveryLine(HWND hDlg)
+{
+    const auto itemRect = [&](int id) {
+        RECT rc = {};
+        ::GetWindowRect(::GetDlgItem(hDlg, id), &rc);
+        ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
+        return rc;
+    };
+    const HWND hStatus = ::GetDlgItem(hDlg, IDC_STATUS_TEXT);
+    const std::wstring text = ItemText(hDlg, IDC_STATUS_TEXT);
+    HDC hdc = ::GetDC(hStatus);
+    const HGDIOBJ hOld = ::SelectObject(hdc, reinterpret_cast<HFONT>(::SendMessageW(hStatus, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics = {};
+    ::GetTextMetricsW(hdc, &metrics);
+    ::SelectObject(hdc, hOld);
+    ::ReleaseDC(hStatus, hdc);
+    const RECT rcStatus = itemRect(IDC_STATUS_TEXT);
+    const auto nLines = std::count(text.begin(), text.end(), L'\n') + 1;
+    EXPECT_GE(rcStatus.bottom - rcStatus.top, nLines * metrics.tmHeight) << testing::PrintToString(text);
+    RECT rcClient = {};
+    ::GetClientRect(hDlg, &rcClient);
+    for (const int id : {IDC_PROGRESS, IDC_NEWS_TEXT, IDC_BROWSER, IDOK, IDCANCEL}) {
+        const RECT rc = itemRect(id);
+        EXPECT_GE(rc.top, rcStatus.bottom) << id;
+        EXPECT_LE(rc.bottom, rcClient.bottom) << id;
+    }
+}
+
 // What the dialog did to its windows, seen on its own thread.
 struct DialogWatch {
     int nDialogs = 0;                      // dialogs initialised
@@ -200,7 +230,7 @@ protected:
     {
         ResetManager();
         m_watch = DialogWatch();
-        CDlgUpdateStatus dlg(theApp.m_pUpdateManager);
+        CDlgUpdateStatus dlg(theApp.m_pUpdateManager, g_nUpgradeMessage);
         dlg.m_pCmdLine = &m_cmd;
         if (bAutoMode)
             dlg.SetAutoMode(TRUE);
@@ -409,8 +439,8 @@ TEST_F(StatusDialogTest, TheVerdictShowsItsTextTheNewsAndTheHostThatWillClose)
 {
     const VerdictCase cases[] = {
         {"a new version", Verdict::Offered, "2.1", L"", VerdictCase::NoHost, L"发现新的版本(2.1), 是否更新?"},
-        {"a running host", Verdict::Offered, "1.0", L"", VerdictCase::RunningHost,
-         L"发现新的版本(1.0), 是否更新?\nkill_child.exe 自动退出."},
+        {"a running host, and the page under the news", Verdict::Offered, "1.0", L"PurchasePage=purchase.htm\r\n",
+         VerdictCase::RunningHost, L"发现新的版本(1.0), 是否更新?\nkill_child.exe 自动退出."},
         {"a host that cannot be opened", Verdict::Offered, "1.0", L"", VerdictCase::UnknownHost,
          L"发现新的版本(1.0), 是否更新?"},
         {"nothing new", Verdict::Nothing, "1.0", L"", VerdictCase::NoHost, kNoUpdate},
@@ -440,6 +470,7 @@ TEST_F(StatusDialogTest, TheVerdictShowsItsTextTheNewsAndTheHostThatWillClose)
             news = ItemText(h, IDC_NEWS_TEXT);
             bInstallEnabled = ItemEnabled(h, IDOK);
             bProgressVisible = ItemVisible(h, IDC_PROGRESS);
+            ExpectStatusShowsEveryLine(h);
             ::SendMessageW(h, WM_TIMER, 0, 0);  // the check runs once
             PressButton(h, IDCANCEL);
         });
@@ -586,6 +617,7 @@ TEST_F(EnglishStatusDialogTest, EveryStageOfTheDialogSpeaksEnglish)
             ASSERT_TRUE(WaitChecked(h, L"Checking for updates, please wait..."));
             status = ItemText(h, IDC_STATUS_TEXT);
             news = ItemText(h, IDC_NEWS_TEXT);
+            ExpectStatusShowsEveryLine(h);
             PressButton(h, IDCANCEL);
         });
         m_cmd.m_dwProcessId = 0;

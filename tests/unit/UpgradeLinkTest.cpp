@@ -169,8 +169,8 @@ TEST_F(PurchasePageNewWindow, AnUpgradeLinkStaysClosedAndTellsTheHostOfTheStanda
         CComPtr<FakeNode> link = FakeAnchor(c.address);
         CComPtr<FakeNode> document = c.inFrame ? FramedPageWith(link) : PageWith(link);
         link.Reset();
-        EXPECT_EQ(OnPurchasePageNewWindow(document.Get(), hDialog, c.hostWindow ? host.m_hWnd : nullptr), c.cancel)
-            << c.what;
+        const HWND hHost = c.hostWindow ? host.m_hWnd : nullptr;
+        EXPECT_EQ(OnPurchasePageNewWindow(document.Get(), hDialog, hHost, g_nUpgradeMessage), c.cancel) << c.what;
         ASSERT_EQ(host.m_received.size(), c.message ? 1u : 0u) << c.what;
         if (c.message) {
             EXPECT_EQ(host.m_received[0].first, 0u) << c.what;
@@ -179,7 +179,7 @@ TEST_F(PurchasePageNewWindow, AnUpgradeLinkStaysClosedAndTellsTheHostOfTheStanda
         document.Reset();
         EXPECT_EQ(FakeNode::Live(), 0) << c.what;
     }
-    EXPECT_EQ(OnPurchasePageNewWindow(nullptr, hDialog, host.m_hWnd), FALSE);
+    EXPECT_EQ(OnPurchasePageNewWindow(nullptr, hDialog, host.m_hWnd, g_nUpgradeMessage), FALSE);
 }
 
 } // namespace
