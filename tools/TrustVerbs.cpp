@@ -269,7 +269,8 @@ int Rotate(CArguments& args)
     CheckChain(chain, false);
     WriteChainFile(chain);
     PrintLine(chainFile + L": root " + Fingerprint(oldRoot) + L" rotated to " + Fingerprint(newText) + L" (" +
-              std::to_wstring(chain.rotations.size()) + L" rotations from the pinned root " +
+              std::to_wstring(chain.rotations.size()) + (chain.rotations.size() == 1 ? L" rotation" : L" rotations") +
+              L" from the pinned root " +
               Fingerprint(OriginOf(chain)) + L")");
     return 0;
 }
