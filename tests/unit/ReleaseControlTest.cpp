@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 namespace {
@@ -42,11 +43,27 @@ TEST(ReleaseControl, RolloutRuleForEachKindOfCheck)
 
 TEST(ReleaseControl, RolloutReachesItsShareOfTenThousandInstallations)
 {
-    std::vector<UINT> buckets(10000);
-    for (UINT& bucket : buckets) {
+    // The installations draw their buckets as the library does; the tenths of
+    // the range are each within 2 points of a tenth (over six standard
+    // deviations: a fair draw never fails this).
+    std::vector<UINT> drawn(10000);
+    std::vector<size_t> tenths(10);
+    for (UINT& bucket : drawn) {
         ASSERT_TRUE(DrawRolloutBucket(bucket));
         ASSERT_LT(bucket, kRolloutBuckets);
+        ++tenths[bucket * 10 / kRolloutBuckets];
     }
+    for (size_t count : tenths)
+        EXPECT_NEAR(1000.0, static_cast<double>(count), 200.0);
+
+    // The share offered, over installations whose buckets are spread as a
+    // fair draw spreads them but the same on every run, so that the 1-point
+    // bound is a check and not a chance.
+    std::mt19937 generator(25);
+    std::uniform_int_distribution<UINT> spread(0, kRolloutBuckets - 1);
+    std::vector<UINT> buckets(10000);
+    for (UINT& bucket : buckets)
+        bucket = spread(generator);
     for (const wchar_t* percent : {L"1", L"10", L"50"}) {
         size_t offered = 0, interactive = 0;
         for (UINT bucket : buckets) {
