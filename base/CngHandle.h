@@ -5,26 +5,17 @@
 
 #include <bcrypt.h>
 
-struct CAlgorithmHandleTraits {
-    using Handle = BCRYPT_ALG_HANDLE;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
+struct CAlgorithmHandleTraits : CNullHandleTraits<BCRYPT_ALG_HANDLE> {
     static void Close(Handle h) { ::BCryptCloseAlgorithmProvider(h, 0); }
 };
 using CAlgorithmHandle = CHandleOwner<CAlgorithmHandleTraits>;
 
-struct CHashHandleTraits {
-    using Handle = BCRYPT_HASH_HANDLE;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
+struct CHashHandleTraits : CNullHandleTraits<BCRYPT_HASH_HANDLE> {
     static void Close(Handle h) { ::BCryptDestroyHash(h); }
 };
 using CHashHandle = CHandleOwner<CHashHandleTraits>;
 
-struct CKeyHandleTraits {
-    using Handle = BCRYPT_KEY_HANDLE;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
+struct CKeyHandleTraits : CNullHandleTraits<BCRYPT_KEY_HANDLE> {
     static void Close(Handle h) { ::BCryptDestroyKey(h); }
 };
 using CKeyHandle = CHandleOwner<CKeyHandleTraits>;

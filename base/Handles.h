@@ -40,6 +40,14 @@ private:
     Handle m_h = Traits::Invalid();
 };
 
+// The traits of a kind that is empty when null; each kind adds how it is freed.
+template <typename H>
+struct CNullHandleTraits {
+    using Handle = H;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+};
+
 struct CKernelHandleTraits {
     using Handle = HANDLE;
     static Handle Invalid() { return nullptr; }
@@ -56,10 +64,7 @@ struct CFindHandleTraits {
 };
 using CFindHandle = CHandleOwner<CFindHandleTraits>;
 
-struct CModuleHandleTraits {
-    using Handle = HMODULE;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
+struct CModuleHandleTraits : CNullHandleTraits<HMODULE> {
     static void Close(Handle h) { ::FreeLibrary(h); }
 };
 using CLibrary = CHandleOwner<CModuleHandleTraits>;
@@ -67,11 +72,8 @@ using CLibrary = CHandleOwner<CModuleHandleTraits>;
 // Memory that the platform allocated for us and that LocalFree gives back
 // (FormatMessageW, CommandLineToArgvW, CryptDecodeObjectEx).
 template <typename T>
-struct CLocalMemoryTraits {
-    using Handle = T*;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { ::LocalFree(h); }
+struct CLocalMemoryTraits : CNullHandleTraits<T*> {
+    static void Close(T* h) { ::LocalFree(h); }
 };
 template <typename T>
 using CLocalMemory = CHandleOwner<CLocalMemoryTraits<T>>;

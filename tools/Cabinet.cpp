@@ -219,10 +219,7 @@ FNFCIGETOPENINFO(GetOpenInfo)
     return OpenFile(pszName, _O_RDONLY | _O_BINARY, 0, err, pv);
 }
 
-struct CFciTraits {
-    using Handle = HFCI;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
+struct CFciTraits : CNullHandleTraits<HFCI> {
     static void Close(Handle h) { ::FCIDestroy(h); }
 };
 using CFciHandle = CHandleOwner<CFciTraits>;

@@ -3,20 +3,14 @@
 
 #include "base/Handles.h"
 
-struct CIconHandleTraits {
-    using Handle = HICON;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
+struct CIconHandleTraits : CNullHandleTraits<HICON> {
     static void Close(Handle h) { ::DestroyIcon(h); }
 };
 using CIconHandle = CHandleOwner<CIconHandleTraits>;
 
 #include <wininet.h>
 
-struct CInternetHandleTraits {
-    using Handle = HINTERNET;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
+struct CInternetHandleTraits : CNullHandleTraits<HINTERNET> {
     static void Close(Handle h) { ::InternetCloseHandle(h); }
 };
 using CInternetHandle = CHandleOwner<CInternetHandleTraits>;
