@@ -3,6 +3,7 @@
 // installation: the library folder and the host program folder are the same.
 #include "dll/LoadedUpdateLibrary.h"
 #include "dll/MessageBoxAnswer.h"
+#include "support/TestFiles.h"
 #include "support/TestHttpServer.h"
 #include "support/WindowDriver.h"
 
@@ -20,9 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::HttpReply;
+using testing_support::ReadProfile;
 using testing_support::TestHttpServer;
 using testing_support::WaitForWindow;
 using testing_support::WaitUntil;
+using testing_support::Write;
 
 fs::path InstallFolder()
 {
@@ -32,19 +35,6 @@ fs::path InstallFolder()
 fs::path UpdateFolder()
 {
     return InstallFolder() / L"update";
-}
-
-void Write(const fs::path& path, const std::string& bytes)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::wstring ReadProfile(const fs::path& file, LPCWSTR section, LPCWSTR key)
-{
-    wchar_t value[256] = {};
-    ::GetPrivateProfileStringW(section, key, L"", value, 256, file.c_str());
-    return value;
 }
 
 class AutoUpdate : public testing::Test {

@@ -9,6 +9,7 @@
 #include "dll/DialogPerson.h"
 #include "dll/LoadedUpdateLibrary.h"
 #include "dll/MessageBoxAnswer.h"
+#include "support/TestFiles.h"
 #include "support/ChildProcess.h"
 #include "support/TestHttpServer.h"
 #include "verify/TrustMemory.h"
@@ -28,31 +29,15 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::ChildProcess;
 using testing_support::HttpReply;
+using testing_support::Read;
+using testing_support::ReadProfile;
 using testing_support::TestHttpServer;
+using testing_support::Write;
 
 fs::path InstallFolder() { return fs::path(TestProgramFolder()); }
 fs::path UpdateFolder() { return InstallFolder() / L"update"; }
 fs::path RecordFile() { return UpdateFolder() / L"update.log"; }
 fs::path TrustFile() { return UpdateFolder() / L"update.trust"; }
-
-std::string Read(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Write(const fs::path& path, const std::string& bytes)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::wstring ReadProfile(const fs::path& file, LPCWSTR section, LPCWSTR key)
-{
-    wchar_t value[256] = {};
-    ::GetPrivateProfileStringW(section, key, L"", value, 256, file.c_str());
-    return value;
-}
 
 struct TestKey {
     P256PrivateKey secret = GeneratePrivateKey();

@@ -6,6 +6,7 @@
 #include "dll/DialogPerson.h"
 #include "dll/LoadedUpdateLibrary.h"
 #include "dll/MessageBoxAnswer.h"
+#include "support/TestFiles.h"
 #include "support/ChildProcess.h"
 #include "support/DebugOutputSpy.h"
 #include "support/TestHttpServer.h"
@@ -29,26 +30,16 @@ namespace fs = std::filesystem;
 using testing_support::ChildProcess;
 using testing_support::DebugOutputSpy;
 using testing_support::HttpReply;
+using testing_support::Read;
 using testing_support::TestHttpServer;
 using testing_support::TestTlsProxy;
+using testing_support::Write;
 
 const std::wstring kDescriptionRefused = L"更新信息未通过校验, 不能更新.";
 const std::wstring kPackageRefused = L"更新包未通过校验, 没有安装.";
 
 fs::path InstallFolder() { return fs::path(TestProgramFolder()); }
 fs::path UpdateFolder() { return InstallFolder() / L"update"; }
-
-std::string Read(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Write(const fs::path& path, const std::string& bytes)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::string Narrow(const std::wstring& text)
 {
