@@ -30,17 +30,22 @@ CHandle Refused(DWORD error)
 
 } // namespace
 
+std::wstring FinalFolderPath(const std::wstring& folder)
+{
+    // "C:" alone is the current folder of drive C; its root is meant.
+    std::wstring place = FinalPathOf(folder + (!folder.empty() && folder.back() == L':' ? L"\\" : L""));
+    while (!place.empty() && place.back() == L'\\')
+        place.pop_back();
+    return place;
+}
+
 std::wstring ExpectedFinalPath(const std::wstring& path)
 {
     const size_t slash = path.find_last_of(L"\\/");
     if (slash == 0 || slash + 1 == path.size())
         return std::wstring();
     // A bare name is in the current folder.
-    std::wstring folder = slash == std::wstring::npos
-                              ? FinalPathOf(std::wstring(L"."))
-                              : FinalPathOf(path.substr(0, slash) + (path[slash - 1] == L':' ? L"\\" : L""));
-    while (!folder.empty() && folder.back() == L'\\')
-        folder.pop_back();
+    const std::wstring folder = FinalFolderPath(slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash));
     return folder.empty() ? folder : folder + L'\\' + path.substr(slash == std::wstring::npos ? 0 : slash + 1);
 }
 

@@ -12,6 +12,10 @@
 // own, stands at the name and could not be removed as itself.
 inline constexpr DWORD kLinkInTheWay = ERROR_CANT_ACCESS_FILE;
 
+// Where the platform really places a folder: its final path, without a
+// trailing backslash; empty when it cannot be opened.
+std::wstring FinalFolderPath(const std::wstring& folder);
+
 // Where the item at path must really be: the real place of its folder, and its
 // own name. Empty when the platform cannot tell.
 std::wstring ExpectedFinalPath(const std::wstring& path);

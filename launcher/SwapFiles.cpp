@@ -4,6 +4,7 @@
 
 #include "base/ExtractionCommand.h"
 #include "base/ItemDeletion.h"
+#include "base/LinkSafeFiles.h"
 #include "base/Paths.h"
 
 #include <functional>
@@ -19,9 +20,7 @@ std::wstring CSwapFiles::ExpectedFinalPath(const std::wstring& path)
     const std::wstring parent = path.substr(0, slash);
     auto known = m_folderPlaces.find(parent);
     if (known == m_folderPlaces.end()) {
-        std::wstring folder = FinalPathOf(parent + (path[slash - 1] == L':' ? L"\\" : L""));
-        while (!folder.empty() && folder.back() == L'\\')
-            folder.pop_back();
+        const std::wstring folder = FinalFolderPath(parent);
         if (folder.empty())
             return std::wstring();
         known = m_folderPlaces.emplace(parent, folder).first;
